@@ -1,0 +1,25 @@
+// Command line and run control: parsing the arguments into the run settings,
+// the usage text, the option list every method prints, and the driver that
+// runs one conversion and prints the repair report.
+#pragma once
+
+// The banner line printed at the start of every run.
+extern const char* const kBanner;
+
+// Fills the run settings from the arguments (argv[0] is skipped). Returns only
+// when both a source and a destination were read; otherwise prints the usage.
+void ParseCmdLine(int argc, char** argv);
+
+// 1 when the last name in `path` carries an extension; only the backslash
+// separates directories here, so a forward slash is an ordinary character.
+int existExtension(const char* path);
+
+// Prints the usage text and ends the process with status 0.
+[[noreturn]] void Help();
+
+// Prints the option list of the run settings, then an empty line.
+void ShowStats();
+
+// The whole program: banner, parsing, one method, the report. Returns the
+// exit status of a run that reaches its end.
+int RunKorvane(int argc, char** argv);

@@ -1,0 +1,57 @@
+#include <cstdio>
+
+#include "cli/cli.h"
+#include "methods/methods.h"
+#include "settings/settings.h"
+
+const char* const kBanner = "Korvane v1.5 by the Korvane developers";
+
+namespace {
+
+// Indexed by method code; code 0 (no method option) runs nothing.
+void (*const kMethods[])() = {
+    nullptr, cue2raw, cue2mpg, cue2dat, raw2mpg, raw2dat, dat2mpg, cif2mpg, mpg2mpg, mpg2dat,
+};
+
+void RunMethod()
+{
+    constexpr int count = static_cast<int>(sizeof kMethods / sizeof kMethods[0]);
+    if (method > 0 && method < count)
+        kMethods[method]();
+}
+
+void PrintReport()
+{
+    if (initialHeaderCorrectionFlag != 0)
+        std::printf("\xFE initital sequence correction applied.\n");
+    if (fixOption != 0)
+        std::printf("\xFE %ld MPEG block correction(s) applied.\n\n", static_cast<long>(badBlocks));
+}
+
+}  // namespace
+
+void ShowStats()
+{
+    if (fixOption != 0)
+        std::printf("- Fix broken MPEG blocks enabled.\n");
+    if (bumperCheck != 0)
+        std::printf("- Remove CD-i bumper from file.\n");
+    if (forcedReadSector != 0)
+        std::printf("- User defined read sector size: %d bytes\n", forcedReadSector);
+    if (forcedWriteSector != 0)
+        std::printf("- User defined write sector size: %d bytes\n", forcedWriteSector);
+    if (justOneTrack != 0)
+        std::printf("- Selected track #%d\n", startTrack);
+    std::printf("\n");
+}
+
+int RunKorvane(int argc, char** argv)
+{
+    std::printf("\n%s\n", kBanner);
+    ParseCmdLine(argc, argv);
+    std::printf("\n");
+    RunMethod();
+    PrintReport();
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,167 @@
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "engine/engine.h"
+#include "engine/io.h"
+#include "engine/transfer.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr int32_t kNothingPrinted = -127;
+constexpr int32_t kEstimateEvery = 2;  // percentage points between two estimates
+
+Manner MannerOfRun()
+{
+    if (method == kMpg2dat)
+        return Manner::Wrap;
+    if (method == kMpg2mpg)
+        return Manner::Stream;
+    if (MAX_READ_SECTORS == sectors && MAX_WRITE_SECTORS < MAX_READ_SECTORS)
+        return Manner::Unwrap;
+    return Manner::Copy;
+}
+
+Transfer NewTransfer(uint32_t end)
+{
+    Transfer t{};
+    t.end = end;
+    t.manner = MannerOfRun();
+    t.address = kFirstDatAddress;
+    t.divisor = end >> 20;
+    if (t.divisor == 0)
+        t.divisor = 1;
+    t.lastPercent = kNothingPrinted;
+    t.percentAtEstimate = 0;
+    return t;
+}
+
+bool StepFits(uint32_t step, uint32_t end)
+{
+    return uint64_t{counter} + step <= end;
+}
+
+void WriteSector(Transfer& t, const uint8_t* payload)
+{
+    uint8_t sector[RAW_SECTOR_SIZE];
+    BuildDataSector(sector, t.address, payload);
+    WriteDest(sector, sizeof sector);
+    AdvanceAddress(t.address);
+}
+
+void WriteLeadingSectors(Transfer& t)
+{
+    WriteDest(vcdheader, DAT_HEADER_SIZE);
+    uint8_t sector[RAW_SECTOR_SIZE];
+    for (uint32_t i = 0; i < LEADING_SECTORS; ++i) {
+        BuildLeadingSector(sector, t.address);
+        WriteDest(sector, sizeof sector);
+        AdvanceAddress(t.address);
+    }
+}
+
+void PlainLoop(Transfer& t)
+{
+    while (StepFits(MAX_READ_SECTORS, t.end)) {
+        ReadStep();
+        WriteStep(t);
+        ProgressUpdate(t);
+    }
+}
+
+// Whole source sectors left over when a step of many sectors no longer fits.
+void TailLoop(const Transfer& t)
+{
+    while (StepFits(sectors, t.end)) {
+        ReadSource(buf, sectors);
+        counter += sectors;
+        WriteDest(buf, sectors);
+    }
+}
+
+// The stride of the last sector of a range passes `end`, and a stream rarely
+// ends on a whole step: keep those last bytes instead of dropping them.
+void LastPiece(Transfer& t)
+{
+    if (t.manner == Manner::Unwrap) {
+        if (!StepFits(MAX_WRITE_SECTORS, t.end))
+            return;
+        ReadSource(buf, MAX_WRITE_SECTORS);
+        counter += MAX_WRITE_SECTORS;
+        WriteDest(buf, MAX_WRITE_SECTORS);
+        return;
+    }
+    if ((t.manner != Manner::Stream && t.manner != Manner::Wrap) || counter >= t.end)
+        return;
+    const uint32_t rest = t.end - counter;
+    if (rest >= FORM2_PAYLOAD_SIZE)
+        return;
+    ReadSource(buf, rest);
+    counter += rest;
+    if (t.manner == Manner::Stream) {
+        WriteDest(buf, rest);
+        return;
+    }
+    std::memset(buf + rest, 0, FORM2_PAYLOAD_SIZE - rest);
+    WriteSector(t, buf);
+}
+
+bool WritesDat()
+{
+    return method == kCue2dat || method == kRaw2dat || method == kMpg2dat;
+}
+
+}  // namespace
+
+void ReadStep()
+{
+    ReadSource(buf, MAX_READ_SECTORS);
+    counter += MAX_READ_SECTORS;
+}
+
+void WriteStep(Transfer& t)
+{
+    if (t.manner == Manner::Wrap)
+        WriteSector(t, buf);
+    else
+        WriteDest(buf, MAX_WRITE_SECTORS);
+}
+
+void ProgressUpdate(Transfer& t)
+{
+    const int32_t percent = static_cast<int32_t>(((counter >> 20) * 100) / t.divisor);
+    if (percent == t.lastPercent)
+        return;
+    if (percent - t.percentAtEstimate >= kEstimateEvery) {
+        t.percentAtEstimate = percent;
+        const double elapsed = std::difftime(std::time(nullptr), t.start);
+        const double remaining = (100 - percent) * elapsed / percent;
+        t.hours = static_cast<int>(remaining / 3600.0);
+        t.minutes = static_cast<int>((remaining - t.hours * 3600.0) / 60.0);
+        t.seconds = static_cast<int>(remaining - t.hours * 3600.0 - t.minutes * 60.0);
+    }
+    std::printf("\xFE %d%% [%02d:%02d:%02d] \r", percent, t.hours, t.minutes, t.seconds);
+    std::fflush(stdout);
+    t.lastPercent = percent;
+}
+
+void WriteBuffer(uint32_t end)
+{
+    Transfer t = NewTransfer(end);
+    if (bumperCheck != 0 && removedBumper == 0)
+        BumperPreScan(t);
+    if (t.manner == Manner::Wrap)
+        WriteLeadingSectors(t);
+    t.start = std::time(nullptr);
+    bool complete = true;
+    if (fixOption != 0)
+        complete = FixLoop(t);
+    else
+        PlainLoop(t);
+    if (complete) {
+        TailLoop(t);
+        LastPiece(t);
+    }
+    CloseDest(WritesDat());
+}

@@ -1,0 +1,39 @@
+// Inside the engine: the state of one transfer and the steps that the plain
+// loop and the -fix loop share. Not for use outside src/engine.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+#include "image/sector.h"
+
+// How a transfer moves bytes; it follows from the sizes and the method code.
+enum class Manner {
+    Copy,    // whole steps unchanged (track images, .dat from images)
+    Unwrap,  // one sector stride per step, its payload written
+    Stream,  // a plain MPEG stream in 2324-byte steps
+    Wrap,    // a plain MPEG stream, each step into one data sector
+};
+
+struct Transfer {
+    uint32_t end;
+    Manner manner;
+    SectorAddress address;
+    uint32_t divisor;            // whole mebibytes of `end`, at least 1
+    int32_t lastPercent;         // last printed percentage
+    int32_t percentAtEstimate;   // percentage of the last remaining-time estimate
+    int hours, minutes, seconds; // the last estimate
+    std::time_t start;
+};
+
+// Reads one step of MAX_READ_SECTORS bytes into `buf` and advances `counter`.
+void ReadStep();
+// Writes the current step's output from `buf`.
+void WriteStep(Transfer& t);
+// Prints the progress line when the percentage has changed.
+void ProgressUpdate(Transfer& t);
+
+// The repairs (run when the options ask for them).
+void BumperPreScan(const Transfer& t);
+// Returns false when the loop had to end the transfer early.
+bool FixLoop(Transfer& t);
