@@ -172,5 +172,6 @@ void Help()
                "          -fix           fix broken MPEG blocks during .mpg output\n\n",
                stdout);
     std::fflush(stdout);
-    std::exit(0);
+    endRun(0);
+    std::abort();  // endRun never returns
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/engine.h"
 #include "image/sector.h"
 #include "settings/settings.h"
 
@@ -88,6 +89,21 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
     struct stat info {};
     if (fstat(fileno(file), &info) == 0 && static_cast<uint64_t>(info.st_size) > kLargestSource)
         Fatal("%s is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n", path.c_str());
+}
+
+bool MeasureSourceFile(const std::string& path, uint32_t& length)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    struct stat info {};
+    const bool usable = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
+    if (usable) {
+        RefuseOversizeSource(file, path);
+        length = lof(file);
+    }
+    std::fclose(file);
+    return usable;
 }
 
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath)

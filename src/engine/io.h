@@ -20,6 +20,10 @@ std::FILE* OpenSourceFile(const std::string& path);
 // Ends the run when `file` (named `path`) is 4 GiB or larger.
 void RefuseOversizeSource(std::FILE* file, const std::string& path);
 
+// Measures `path` without making it the source: false when it can't be opened
+// or is a directory. Ends the run when it is 4 GiB or larger.
+bool MeasureSourceFile(const std::string& path, uint32_t& length);
+
 // Ends the run when `destPath` names the same file as `otherPath` (same device
 // and inode), before anything could truncate it.
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath);

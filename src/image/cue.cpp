@@ -148,18 +148,17 @@ BinFile OpenBin(const std::string& name)
         tries.push_back(folder + tries[1]);
     }
     for (const std::string& path : tries) {
-        std::FILE* file = OpenSourceFile(path);
-        if (file == nullptr)
+        uint32_t length = 0;
+        if (!MeasureSourceFile(path, length))
             continue;
-        RefuseOversizeSource(file, path);
-        const BinFile bin{path, lof(file)};
         if (binFiles.empty()) {
-            sourceFile = file;  // the first BIN stays open as the source
+            // The first BIN is the source from here on.
+            sourceFile = OpenSourceFile(path);
+            if (sourceFile == nullptr)
+                continue;
             selectedFile = 0;
-        } else {
-            std::fclose(file);
         }
-        return bin;
+        return BinFile{path, length};
     }
     Fatal("%s could not be opened or accessed.\nThe filename specified inside the CUE file could be "
           "wrong\n\n",

@@ -37,6 +37,7 @@ int32_t badBlocks = 0;
 uint8_t buf[BUF_SIZE];
 
 void (*fatalCleanup)() = nullptr;
+void (*endRun)(int status) = std::exit;
 
 void ResetSettings()
 {
@@ -64,5 +65,6 @@ void Fatal(const char* format, ...)
     if (fatalCleanup != nullptr)
         fatalCleanup();
     std::fflush(stdout);
-    std::exit(1);
+    endRun(1);
+    std::abort();  // endRun never returns
 }

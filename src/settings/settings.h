@@ -74,6 +74,11 @@ extern uint8_t buf[BUF_SIZE];
 // forgotten, not closed).
 void ResetSettings();
 
+// How a run ends early (after a fatal failure, status 1, or the usage text,
+// status 0). It is std::exit; the fuzz targets put in a function that throws,
+// so that one input's failure does not end the fuzzer. It must not return.
+extern void (*endRun)(int status);
+
 // Set by the I/O layer: what a fatal failure must tidy up before the exit.
 extern void (*fatalCleanup)();
 
