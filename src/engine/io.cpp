@@ -1,9 +1,13 @@
 #include "engine/io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 
 #include "engine/engine.h"
 #include "image/sector.h"
@@ -11,27 +15,108 @@
 
 namespace {
 
-constexpr size_t kStreamBuffer = size_t{1} << 20;
+#ifdef KORVANE_STEPWISE
+// Test builds only: read exactly one step per call, to compare with batching.
+constexpr size_t kReadAhead = 1;
+#else
+constexpr size_t kReadAhead = size_t{512} << 10;
+#endif
+constexpr size_t kLargestStep = 32768;  // more than any read of a run (a window, a step)
+constexpr size_t kQueueEntries = 1024;  // IOV_MAX on Linux
+constexpr size_t kRoomBytes = 16384;
 
-std::string sourceName;      // the file read from, for messages
+// The slack lets the first-block test look at 64 bytes of a shorter step.
+constexpr size_t kSlack = 64;
+alignas(4096) uint8_t readAhead[(kReadAhead > kLargestStep ? kReadAhead : kLargestStep) + kSlack];
+uint64_t aheadStart = 0;  // file offset of readAhead[0]
+size_t aheadLength = 0;   // valid bytes in readAhead
+uint64_t position = 0;    // where the next source read begins
+int sourceFd = -1;
+std::string sourceName;
+
+iovec queue[kQueueEntries];
+size_t queued = 0;
+uint8_t room[kRoomBytes];
+size_t roomUsed = 0;
+
 std::string destName;        // the file written to, for messages and clean-up
 bool destIsRegular = false;  // only a regular file is patched or removed
 uint64_t destBytes = 0;      // bytes written to the current destination
 
-// Buffers handed to setvbuf live as long as their stream.
-std::unique_ptr<char[]> sourceBuffer;
-std::unique_ptr<char[]> destBuffer;
-
-void GiveBuffer(std::FILE* file, std::unique_ptr<char[]>& buffer)
+[[noreturn]] void ReadFailed()
 {
-    if (!buffer)
-        buffer.reset(new char[kStreamBuffer]);
-    std::setvbuf(file, buffer.get(), _IOFBF, kStreamBuffer);
+    Fatal("\n\nRead error: %s could not be read (it ended early or is unreadable).\n\n",
+          sourceName.c_str());
 }
 
 [[noreturn]] void WriteFailed()
 {
     Fatal("\n\nWrite error: %s could not be written (is the disk full?).\n\n", destName.c_str());
+}
+
+int DestFd()
+{
+    return fileno(destFile);
+}
+
+void FlushQueue()
+{
+    iovec* next = queue;
+    size_t left = queued;
+    queued = 0;
+    roomUsed = 0;
+    while (left > 0) {
+        const ssize_t n = writev(DestFd(), next, static_cast<int>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            WriteFailed();
+        size_t done = static_cast<size_t>(n);
+        while (left > 0 && done >= next->iov_len) {
+            done -= next->iov_len;
+            ++next;
+            --left;
+        }
+        if (left > 0) {
+            next->iov_base = static_cast<uint8_t*>(next->iov_base) + done;
+            next->iov_len -= done;
+        }
+    }
+}
+
+void WriteAll(int fd, const uint8_t* data, size_t length, off_t at)
+{
+    while (length > 0) {
+        const ssize_t n = at < 0 ? write(fd, data, length) : pwrite(fd, data, length, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            WriteFailed();
+        data += n;
+        length -= static_cast<size_t>(n);
+        if (at >= 0)
+            at += n;
+    }
+}
+
+// Reads a new batch from `position` holding at least `length` bytes.
+void ReadAhead(size_t length)
+{
+    FlushQueue();  // queued views point into the batch
+    const size_t want = kReadAhead > length ? kReadAhead : length;
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = pread(sourceFd, readAhead + got, want - got, static_cast<off_t>(position + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    aheadStart = position;
+    aheadLength = got;
+    if (got < length)
+        ReadFailed();
 }
 
 // A fatal failure in the middle of a transfer must not leave a file behind
@@ -40,6 +125,8 @@ void DiscardUnfinishedDest()
 {
     if (destFile == nullptr)
         return;
+    queued = 0;
+    roomUsed = 0;
     std::fclose(destFile);
     destFile = nullptr;
     if (destIsRegular)
@@ -52,19 +139,21 @@ bool IsRegular(std::FILE* file)
     return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+uint32_t Clamp32(uint64_t value)
+{
+    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
 void PatchDatSizes()
 {
     if (destBytes < DAT_HEADER_SIZE)
         return;
     const uint64_t data = destBytes - DAT_HEADER_SIZE;
-    const uint64_t riff = data + 36;
     uint8_t field[4];
-    PutLittleEndian32(field, riff > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(riff));
-    if (std::fseek(destFile, DAT_RIFF_SIZE_OFFSET, SEEK_SET) != 0 || std::fwrite(field, 1, 4, destFile) != 4)
-        WriteFailed();
-    PutLittleEndian32(field, data > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(data));
-    if (std::fseek(destFile, DAT_DATA_SIZE_OFFSET, SEEK_SET) != 0 || std::fwrite(field, 1, 4, destFile) != 4)
-        WriteFailed();
+    PutLittleEndian32(field, Clamp32(data + 36));
+    WriteAll(DestFd(), field, sizeof field, DAT_RIFF_SIZE_OFFSET);
+    PutLittleEndian32(field, Clamp32(data));
+    WriteAll(DestFd(), field, sizeof field, DAT_DATA_SIZE_OFFSET);
 }
 
 }  // namespace
@@ -79,8 +168,12 @@ std::FILE* OpenSourceFile(const std::string& path)
         std::fclose(file);
         return nullptr;
     }
-    GiveBuffer(file, sourceBuffer);
+    std::setvbuf(file, nullptr, _IONBF, 0);  // read through the read-ahead, not stdio
+    sourceFd = fileno(file);
+    posix_fadvise(sourceFd, 0, 0, POSIX_FADV_SEQUENTIAL);
     sourceName = path;
+    aheadStart = position = 0;
+    aheadLength = 0;
     return file;
 }
 
@@ -121,37 +214,80 @@ std::FILE* OpenDestFile(const std::string& path)
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return nullptr;
-    GiveBuffer(file, destBuffer);
+    std::setvbuf(file, nullptr, _IONBF, 0);  // written through the queue, not stdio
     destName = path;
     destIsRegular = IsRegular(file);
     destBytes = 0;
+    queued = 0;
+    roomUsed = 0;
     fatalCleanup = DiscardUnfinishedDest;
     return file;
 }
 
-void ReadSource(uint8_t* into, size_t length)
+const uint8_t* SourceBytes(size_t length)
 {
-    if (std::fread(into, 1, length, sourceFile) != length)
-        Fatal("\n\nRead error: %s could not be read (it ended early or is unreadable).\n\n",
-              sourceName.c_str());
+    if (position < aheadStart || position + length > aheadStart + aheadLength)
+        ReadAhead(length);
+    const uint8_t* view = readAhead + (position - aheadStart);
+    position += length;
+    return view;
+}
+
+size_t ReadSourceUpTo(uint8_t* into, size_t length)
+{
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(position + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    position += got;
+    return got;
 }
 
 void SeekSource(uint32_t offset)
 {
-    if (std::fseek(sourceFile, static_cast<long>(offset), SEEK_SET) != 0)
-        Fatal("\n\nRead error: %s could not be positioned at byte %lu.\n\n", sourceName.c_str(),
-              static_cast<unsigned long>(offset));
+    position = offset;
+}
+
+void QueueDest(const uint8_t* data, size_t length)
+{
+    destBytes += length;
+    if (queued > 0) {
+        iovec& last = queue[queued - 1];
+        if (static_cast<const uint8_t*>(last.iov_base) + last.iov_len == data) {
+            last.iov_len += length;  // the next step follows on in the batch
+            return;
+        }
+    }
+    if (queued == kQueueEntries)
+        FlushQueue();
+    queue[queued++] = iovec{const_cast<uint8_t*>(data), length};
+}
+
+uint8_t* QueueDestRoom(size_t length)
+{
+    if (roomUsed + length > kRoomBytes || queued == kQueueEntries)
+        FlushQueue();
+    uint8_t* at = room + roomUsed;
+    roomUsed += length;
+    QueueDest(at, length);
+    return at;
 }
 
 void WriteDest(const void* data, size_t length)
 {
-    if (std::fwrite(data, 1, length, destFile) != length)
-        WriteFailed();
+    FlushQueue();
+    WriteAll(DestFd(), static_cast<const uint8_t*>(data), length, -1);
     destBytes += length;
 }
 
 void CloseDest(bool patchDatSizes)
 {
+    FlushQueue();
     if (patchDatSizes && destIsRegular)
         PatchDatSizes();
     std::FILE* file = destFile;
@@ -168,4 +304,5 @@ void CloseSource()
     if (sourceFile != nullptr)
         std::fclose(sourceFile);
     sourceFile = nullptr;
+    sourceFd = -1;
 }

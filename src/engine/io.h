@@ -1,8 +1,10 @@
-// File access for the engine and the methods: opening the source and the
-// destination with large buffers, reads that either deliver every byte asked
-// for or end the run, checked writes, and the closing of a destination (with
-// the true sizes put into a .dat header). Every failure here is fatal and
-// names the file; a destination left unfinished by a fatal failure is removed.
+// File access for the engine and the methods, and the only place that makes
+// system calls on the files of a run. The source is read ahead in large
+// batches into one aligned buffer and handed out as views of whole steps; the
+// bytes a transfer keeps are gathered and written with one call per batch.
+// Every failure is fatal and names the file: a read that comes up short ends
+// the run at the step that needed the missing bytes, so nothing unread is ever
+// written; a destination left unfinished by a fatal failure is removed.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +15,8 @@
 // Sources must stay below this: every offset of a run is 32-bit.
 constexpr uint64_t kLargestSource = UINT64_C(0xFFFFFFFF);
 
-// Opens `path` for binary reading with a large buffer. Returns nullptr when it
-// can't be opened or is a directory. The name is kept for read-error messages.
+// Opens `path` for binary reading and makes it the source of the read-ahead.
+// Returns nullptr when it can't be opened or is a directory.
 std::FILE* OpenSourceFile(const std::string& path);
 
 // Ends the run when `file` (named `path`) is 4 GiB or larger.
@@ -28,20 +30,34 @@ bool MeasureSourceFile(const std::string& path, uint32_t& length);
 // and inode), before anything could truncate it.
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath);
 
-// Creates or truncates `path` ("wb") with a large buffer; nullptr on failure.
+// Creates or truncates `path` ("wb"); nullptr on failure.
 std::FILE* OpenDestFile(const std::string& path);
 
-// Reads exactly `length` bytes of `sourceFile`, or ends the run.
-void ReadSource(uint8_t* into, size_t length);
+// The next `length` bytes of the source from its position, which advances past
+// them; ends the run when the source ends first or can't be read. The view
+// stays valid until the next call that reads the source.
+const uint8_t* SourceBytes(size_t length);
 
-// Positions `sourceFile` at `offset` from its start, or ends the run.
+// Copies up to `length` bytes from the source position; returns how many there were.
+size_t ReadSourceUpTo(uint8_t* into, size_t length);
+
+// Sets the source position to `offset` from the start of the file.
 void SeekSource(uint32_t offset);
 
-// Writes `length` bytes to `destFile`, or ends the run.
+// Queues `length` bytes for the destination. They must stay unchanged until the
+// queue is written, which happens before the source is read again.
+void QueueDest(const uint8_t* data, size_t length);
+
+// Queues `length` bytes of room for the destination and returns it to be filled
+// at once (for sector headers built on the way).
+uint8_t* QueueDestRoom(size_t length);
+
+// Writes `length` bytes to the destination now (after whatever is queued).
 void WriteDest(const void* data, size_t length);
 
-// Closes `destFile`, checking the close. With `patchDatSizes`, a regular file
-// first gets its RIFF and data chunk sizes set to what it really holds.
+// Writes what is queued and closes `destFile`, checking the close. With
+// `patchDatSizes`, a regular file first gets its RIFF and data chunk sizes set
+// to what it really holds.
 void CloseDest(bool patchDatSizes);
 
 // Closes `sourceFile` (and forgets it).

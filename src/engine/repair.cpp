@@ -61,12 +61,12 @@ bool EndCodeInPayload(const Transfer& t, uint32_t at, uint32_t start)
     return (at - start) % sectors + kEndCodeSize <= MAX_WRITE_SECTORS;
 }
 
-void FirstBlockTest()
+void FirstBlockTest(const uint8_t* block)
 {
     if (initialHeaderCorrectionFlag != 0)
         return;
     for (size_t i = kFirstBlockPaddingFrom; i < kFirstBlockPaddingTo; ++i) {
-        if (buf[i] != 0xFF) {
+        if (block[i] != 0xFF) {
             initialHeaderCorrectionFlag = 1;
             return;
         }
@@ -74,9 +74,9 @@ void FirstBlockTest()
 }
 
 // One matching byte of 01 BA 21 at bytes 2..4 is enough for a block to pass.
-bool IsBrokenBlock()
+bool IsBrokenBlock(const uint8_t* block)
 {
-    return buf[2] != mpeg_sync[2] && buf[3] != mpeg_sync[3] && buf[4] != mpeg_sync[4];
+    return block[2] != mpeg_sync[2] && block[3] != mpeg_sync[3] && block[4] != mpeg_sync[4];
 }
 
 }  // namespace
@@ -117,20 +117,20 @@ bool FixLoop(Transfer& t)
 {
     bool firstBlockDone = false;
     while (uint64_t{counter} + MAX_READ_SECTORS <= t.end) {
-        ReadStep();
+        ReadStep(t);
         if (!firstBlockDone) {
             firstBlockDone = true;
-            FirstBlockTest();
+            FirstBlockTest(t.step);
             if (initialHeaderCorrectionFlag != 0)
                 WriteDest(InitialCorrectionSequence(), INITIAL_SEQUENCE_SIZE);
         }
-        if (IsBrokenBlock()) {
+        if (IsBrokenBlock(t.step)) {
             ++badBlocks;
             // A range shorter than a sector holds no pack to resume from.
             if (t.end < sectors || SeekAndLocate(mpeg_sync, t.end - sectors, 1) == 0)
                 return false;
             SeekSource(counter);
-            ReadStep();
+            ReadStep(t);
         }
         WriteStep(t);
         ProgressUpdate(t);

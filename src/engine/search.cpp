@@ -61,7 +61,7 @@ int SeekAndLocate(const uint8_t* pattern, uint32_t limit, int showProgress)
     if (!WindowFits(counter, limit))
         return 0;
     for (;;) {
-        ReadSource(buf, kWindow);
+        const uint8_t* window = SourceBytes(kWindow);
         counter += kWindowStep;
         if (showProgress != 0) {
             const uint32_t percent = ((counter >> 20) * 100) / divisor;
@@ -72,7 +72,7 @@ int SeekAndLocate(const uint8_t* pattern, uint32_t limit, int showProgress)
             }
         }
         SeekSource(counter);
-        const int32_t found = BoyerMooreSearch(buf, pattern, kWindow, kSearchedBytes);
+        const int32_t found = BoyerMooreSearch(window, pattern, kWindow, kSearchedBytes);
         if (found >= 0) {
             counter = counter - kWindowStep + static_cast<uint32_t>(found);
             return uint64_t{counter} + kLeastMargin <= limit ? 1 : 0;

@@ -42,20 +42,27 @@ bool StepFits(uint32_t step, uint32_t end)
     return uint64_t{counter} + step <= end;
 }
 
-void WriteSector(Transfer& t, const uint8_t* payload)
+constexpr size_t kEdcSize = 4;
+
+// A data sector gathered from its header, the payload where it lies, and the
+// four zero bytes where a Form 2 sector may carry an EDC.
+void QueueSector(Transfer& t, const uint8_t* payload)
 {
-    uint8_t sector[RAW_SECTOR_SIZE];
-    BuildDataSector(sector, t.address, payload);
-    WriteDest(sector, sizeof sector);
+    BuildDataSectorHeader(QueueDestRoom(FORM2_PAYLOAD_OFFSET), t.address);
+    QueueDest(payload, FORM2_PAYLOAD_SIZE);
+    std::memset(QueueDestRoom(kEdcSize), 0, kEdcSize);
     AdvanceAddress(t.address);
 }
 
+// The leading sectors differ only in their address, which their EDC does not
+// cover: build one, then readdress it.
 void WriteLeadingSectors(Transfer& t)
 {
     WriteDest(vcdheader, DAT_HEADER_SIZE);
     uint8_t sector[RAW_SECTOR_SIZE];
+    BuildLeadingSector(sector, t.address);
     for (uint32_t i = 0; i < LEADING_SECTORS; ++i) {
-        BuildLeadingSector(sector, t.address);
+        PutAddress(sector, t.address);
         WriteDest(sector, sizeof sector);
         AdvanceAddress(t.address);
     }
@@ -64,7 +71,7 @@ void WriteLeadingSectors(Transfer& t)
 void PlainLoop(Transfer& t)
 {
     while (StepFits(MAX_READ_SECTORS, t.end)) {
-        ReadStep();
+        ReadStep(t);
         WriteStep(t);
         ProgressUpdate(t);
     }
@@ -74,9 +81,9 @@ void PlainLoop(Transfer& t)
 void TailLoop(const Transfer& t)
 {
     while (StepFits(sectors, t.end)) {
-        ReadSource(buf, sectors);
+        const uint8_t* sector = SourceBytes(sectors);
         counter += sectors;
-        WriteDest(buf, sectors);
+        QueueDest(sector, sectors);
     }
 }
 
@@ -87,9 +94,8 @@ void LastPiece(Transfer& t)
     if (t.manner == Manner::Unwrap) {
         if (!StepFits(MAX_WRITE_SECTORS, t.end))
             return;
-        ReadSource(buf, MAX_WRITE_SECTORS);
+        QueueDest(SourceBytes(MAX_WRITE_SECTORS), MAX_WRITE_SECTORS);
         counter += MAX_WRITE_SECTORS;
-        WriteDest(buf, MAX_WRITE_SECTORS);
         return;
     }
     if ((t.manner != Manner::Stream && t.manner != Manner::Wrap) || counter >= t.end)
@@ -97,14 +103,17 @@ void LastPiece(Transfer& t)
     const uint32_t rest = t.end - counter;
     if (rest >= FORM2_PAYLOAD_SIZE)
         return;
-    ReadSource(buf, rest);
+    const uint8_t* piece = SourceBytes(rest);
     counter += rest;
     if (t.manner == Manner::Stream) {
-        WriteDest(buf, rest);
+        QueueDest(piece, rest);
         return;
     }
-    std::memset(buf + rest, 0, FORM2_PAYLOAD_SIZE - rest);
-    WriteSector(t, buf);
+    uint8_t* padded = QueueDestRoom(RAW_SECTOR_SIZE);
+    BuildDataSectorHeader(padded, t.address);
+    std::memcpy(padded + FORM2_PAYLOAD_OFFSET, piece, rest);
+    std::memset(padded + FORM2_PAYLOAD_OFFSET + rest, 0, RAW_SECTOR_SIZE - FORM2_PAYLOAD_OFFSET - rest);
+    AdvanceAddress(t.address);
 }
 
 bool WritesDat()
@@ -114,18 +123,18 @@ bool WritesDat()
 
 }  // namespace
 
-void ReadStep()
+void ReadStep(Transfer& t)
 {
-    ReadSource(buf, MAX_READ_SECTORS);
+    t.step = SourceBytes(MAX_READ_SECTORS);
     counter += MAX_READ_SECTORS;
 }
 
 void WriteStep(Transfer& t)
 {
     if (t.manner == Manner::Wrap)
-        WriteSector(t, buf);
+        QueueSector(t, t.step);
     else
-        WriteDest(buf, MAX_WRITE_SECTORS);
+        QueueDest(t.step, MAX_WRITE_SECTORS);
 }
 
 void ProgressUpdate(Transfer& t)

@@ -24,11 +24,12 @@ struct Transfer {
     int32_t percentAtEstimate;   // percentage of the last remaining-time estimate
     int hours, minutes, seconds; // the last estimate
     std::time_t start;
+    const uint8_t* step;         // the bytes of the current step
 };
 
-// Reads one step of MAX_READ_SECTORS bytes into `buf` and advances `counter`.
-void ReadStep();
-// Writes the current step's output from `buf`.
+// Reads one step of MAX_READ_SECTORS bytes and advances `counter`.
+void ReadStep(Transfer& t);
+// Writes the current step's output.
 void WriteStep(Transfer& t);
 // Prints the progress line when the percentage has changed.
 void ProgressUpdate(Transfer& t);

@@ -51,9 +51,7 @@ constexpr std::array<uint32_t, 256> kEdcTable = MakeEdcTable();
 void BuildHeader(uint8_t* sector, SectorAddress address, const uint8_t subheader[8])
 {
     std::memcpy(sector, kSync, sizeof kSync);
-    sector[12] = static_cast<uint8_t>(address.minute & 0xFF);
-    sector[13] = kBcd[address.second];
-    sector[14] = kBcd[address.frame];
+    PutAddress(sector, address);
     sector[15] = kMode2;
     std::memcpy(sector + kSubheaderOffset, subheader, 8);
 }
@@ -61,6 +59,18 @@ void BuildHeader(uint8_t* sector, SectorAddress address, const uint8_t subheader
 }  // namespace
 
 const std::array<uint8_t, 75> kBcd = MakeBcd();
+
+void PutAddress(uint8_t* sector, SectorAddress address)
+{
+    sector[12] = static_cast<uint8_t>(address.minute & 0xFF);
+    sector[13] = kBcd[address.second];
+    sector[14] = kBcd[address.frame];
+}
+
+void BuildDataSectorHeader(uint8_t header[FORM2_PAYLOAD_OFFSET], SectorAddress address)
+{
+    BuildHeader(header, address, kDataSubheader);
+}
 
 void AdvanceAddress(SectorAddress& address)
 {
@@ -98,7 +108,7 @@ void BuildLeadingSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address)
 void BuildDataSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address,
                      const uint8_t payload[FORM2_PAYLOAD_SIZE])
 {
-    BuildHeader(sector, address, kDataSubheader);
+    BuildDataSectorHeader(sector, address);
     std::memcpy(sector + FORM2_PAYLOAD_OFFSET, payload, FORM2_PAYLOAD_SIZE);
     std::memset(sector + kEdcOffset, 0, 4);
 }

@@ -48,6 +48,13 @@ uint32_t ComputeEdc(const uint8_t* data, size_t length);
 // Builds one of the 30 empty leading sectors of a .dat, EDC included.
 void BuildLeadingSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address);
 
+// Writes the three address bytes (12..14) of a sector.
+void PutAddress(uint8_t* sector, SectorAddress address);
+
+// Builds the 24 bytes in front of a data sector's payload: sync, address, mode
+// and the data subheader.
+void BuildDataSectorHeader(uint8_t header[FORM2_PAYLOAD_OFFSET], SectorAddress address);
+
 // Builds a data sector carrying 2324 payload bytes; its EDC field stays zero.
 void BuildDataSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address,
                      const uint8_t payload[FORM2_PAYLOAD_SIZE]);

@@ -65,7 +65,7 @@ void SetSizes(const SingleMethod& m)
 // A .dat starts with "RIFF"; nothing else of its header is looked at.
 void TestRiffSignature()
 {
-    const size_t got = std::fread(buf, 1, DAT_HEADER_SIZE, sourceFile);
+    const size_t got = ReadSourceUpTo(buf, DAT_HEADER_SIZE);
     if (got < sizeof kRiff || std::memcmp(buf, kRiff, sizeof kRiff) != 0)
         Fatal("\nThis file is not a DAT file or does not have the correct DAT signature.\n");
     SeekSource(0);

@@ -43,7 +43,7 @@ std::string Drain(int fd)
 
 }  // namespace
 
-RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd)
+RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary)
 {
     // Standard error goes to a file so that the two pipes can never block each other.
     const std::string errPath = cwd + "/.korvane-stderr";
@@ -66,11 +66,11 @@ RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cw
         if (chdir(cwd.c_str()) != 0)
             _exit(126);
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(KORVANE_BIN));
+        argv.push_back(const_cast<char*>(binary));
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(KORVANE_BIN, argv.data());
+        execv(binary, argv.data());
         _exit(127);
     }
     close(outPipe[1]);

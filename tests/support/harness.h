@@ -25,8 +25,10 @@ private:
     std::string path_;
 };
 
-// Runs korvane with `args` (argv[1..]) in the folder `cwd`.
-RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd);
+// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the
+// test build that reads one step per system call (KORVANE_STEPWISE_BIN).
+RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
+                     const char* binary = KORVANE_BIN);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
