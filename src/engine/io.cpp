@@ -99,20 +99,27 @@ void WriteAll(int fd, const uint8_t* data, size_t length, off_t at)
     }
 }
 
-// Reads a new batch from `position` holding at least `length` bytes.
-void ReadAhead(size_t length)
+// Reads up to `length` bytes of the source at `position`; fewer only at its end
+// or on an error, which the callers treat alike.
+size_t ReadFromPosition(uint8_t* into, size_t length)
 {
-    FlushQueue();  // queued views point into the batch
-    const size_t want = kReadAhead > length ? kReadAhead : length;
     size_t got = 0;
-    while (got < want) {
-        const ssize_t n = pread(sourceFd, readAhead + got, want - got, static_cast<off_t>(position + got));
+    while (got < length) {
+        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(position + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += static_cast<size_t>(n);
     }
+    return got;
+}
+
+// Reads a new batch from `position` holding at least `length` bytes.
+void ReadAhead(size_t length)
+{
+    FlushQueue();  // queued views point into the batch
+    const size_t got = ReadFromPosition(readAhead, kReadAhead > length ? kReadAhead : length);
     aheadStart = position;
     aheadLength = got;
     if (got < length)
@@ -235,15 +242,7 @@ const uint8_t* SourceBytes(size_t length)
 
 size_t ReadSourceUpTo(uint8_t* into, size_t length)
 {
-    size_t got = 0;
-    while (got < length) {
-        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(position + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
+    const size_t got = ReadFromPosition(into, length);
     position += got;
     return got;
 }

@@ -2,58 +2,42 @@
 
 #include <cstdarg>
 #include <cstdlib>
-#include <cstring>
 
-int16_t method = kNoMethod;
-int16_t datormpg = kRawOutput;
-int16_t fixOption = 0;
-int16_t bumperCheck = 0;
-int16_t justOneTrack = 0;
-int16_t startTrack = 0;
-int16_t endTrack = 0;
-int32_t forcedReadSector = 0;
-int32_t forcedWriteSector = 0;
+RunSettings runSettings;
 
-std::string sourceDir;
-std::string destDir;
-std::string baseFile;
-const std::string* source = nullptr;
-const std::string* dest = nullptr;
-
-std::FILE* cueFile = nullptr;
-std::FILE* sourceFile = nullptr;
-std::FILE* destFile = nullptr;
-
-uint32_t sectors = 0;
-uint32_t MAX_READ_SECTORS = 0;
-uint32_t MAX_WRITE_SECTORS = 0;
-uint32_t lofSource = 0;
-uint32_t counter = 0;
-
-int16_t removedBumper = 0;
-int16_t initialHeaderCorrectionFlag = 0;
-int32_t badBlocks = 0;
-
-uint8_t buf[BUF_SIZE];
+int16_t& method = runSettings.method;
+int16_t& datormpg = runSettings.datormpg;
+int16_t& fixOption = runSettings.fixOption;
+int16_t& bumperCheck = runSettings.bumperCheck;
+int16_t& justOneTrack = runSettings.justOneTrack;
+int16_t& startTrack = runSettings.startTrack;
+int16_t& endTrack = runSettings.endTrack;
+int32_t& forcedReadSector = runSettings.forcedReadSector;
+int32_t& forcedWriteSector = runSettings.forcedWriteSector;
+std::string& sourceDir = runSettings.sourceDir;
+std::string& destDir = runSettings.destDir;
+std::string& baseFile = runSettings.baseFile;
+const std::string*& source = runSettings.source;
+const std::string*& dest = runSettings.dest;
+std::FILE*& cueFile = runSettings.cueFile;
+std::FILE*& sourceFile = runSettings.sourceFile;
+std::FILE*& destFile = runSettings.destFile;
+uint32_t& sectors = runSettings.sectors;
+uint32_t& MAX_READ_SECTORS = runSettings.MAX_READ_SECTORS;
+uint32_t& MAX_WRITE_SECTORS = runSettings.MAX_WRITE_SECTORS;
+uint32_t& lofSource = runSettings.lofSource;
+uint32_t& counter = runSettings.counter;
+int16_t& removedBumper = runSettings.removedBumper;
+int16_t& initialHeaderCorrectionFlag = runSettings.initialHeaderCorrectionFlag;
+int32_t& badBlocks = runSettings.badBlocks;
+uint8_t (&buf)[BUF_SIZE] = runSettings.buf;
 
 void (*fatalCleanup)() = nullptr;
 void (*endRun)(int status) = std::exit;
 
 void ResetSettings()
 {
-    method = kNoMethod;
-    datormpg = kRawOutput;
-    fixOption = bumperCheck = justOneTrack = startTrack = endTrack = 0;
-    forcedReadSector = forcedWriteSector = 0;
-    sourceDir.clear();
-    destDir.clear();
-    baseFile.clear();
-    source = dest = nullptr;
-    cueFile = sourceFile = destFile = nullptr;
-    sectors = MAX_READ_SECTORS = MAX_WRITE_SECTORS = lofSource = counter = 0;
-    removedBumper = initialHeaderCorrectionFlag = 0;
-    badBlocks = 0;
-    std::memset(buf, 0, sizeof buf);
+    runSettings = RunSettings{};
 }
 
 void Fatal(const char* format, ...)

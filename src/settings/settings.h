@@ -31,44 +31,77 @@ enum OutputKind : int16_t { kRawOutput = 0, kDatOutput = 1, kMpegOutput = 2 };
 // Size of the one transfer buffer; every read step must fit in it.
 constexpr uint32_t BUF_SIZE = 32705;
 
-// Option and method state (set by the command line).
-extern int16_t method;
-extern int16_t datormpg;
-extern int16_t fixOption;
-extern int16_t bumperCheck;
-extern int16_t justOneTrack;
-extern int16_t startTrack;
-extern int16_t endTrack;
-extern int32_t forcedReadSector;
-extern int32_t forcedWriteSector;
+// Every setting with its start-of-process default. The names below refer into
+// the one record `runSettings`, so that a reset restores all of them at once.
+struct RunSettings {
+    // Option and method state (set by the command line).
+    int16_t method = kNoMethod;
+    int16_t datormpg = kRawOutput;
+    int16_t fixOption = 0;
+    int16_t bumperCheck = 0;
+    int16_t justOneTrack = 0;
+    int16_t startTrack = 0;
+    int16_t endTrack = 0;
+    int32_t forcedReadSector = 0;   // 0: not forced
+    int32_t forcedWriteSector = 0;  // 0: not forced
 
-// Paths. `source` and `dest` refer to the buffers once the names have been read;
-// the CUE methods rebuild `destDir` from `baseFile` for each numbered track.
-extern std::string sourceDir;
-extern std::string destDir;
-extern std::string baseFile;
-extern const std::string* source;
-extern const std::string* dest;
+    // Paths. `source` and `dest` refer to the buffers once the names have been
+    // read; the CUE methods rebuild `destDir` from `baseFile` for each track.
+    std::string sourceDir;
+    std::string destDir;
+    std::string baseFile;
+    const std::string* source = nullptr;
+    const std::string* dest = nullptr;
 
-// Streams.
-extern std::FILE* cueFile;
-extern std::FILE* sourceFile;
-extern std::FILE* destFile;
+    // Streams.
+    std::FILE* cueFile = nullptr;
+    std::FILE* sourceFile = nullptr;
+    std::FILE* destFile = nullptr;
 
-// Transfer sizes and the source position.
-extern uint32_t sectors;
-extern uint32_t MAX_READ_SECTORS;
-extern uint32_t MAX_WRITE_SECTORS;
-extern uint32_t lofSource;
-extern uint32_t counter;
+    // Transfer sizes and the source position.
+    uint32_t sectors = 0;
+    uint32_t MAX_READ_SECTORS = 0;
+    uint32_t MAX_WRITE_SECTORS = 0;
+    uint32_t lofSource = 0;
+    uint32_t counter = 0;
 
-// Repair counters, accumulated over the whole run.
-extern int16_t removedBumper;
-extern int16_t initialHeaderCorrectionFlag;
-extern int32_t badBlocks;
+    // Repair counters, accumulated over the whole run.
+    int16_t removedBumper = 0;
+    int16_t initialHeaderCorrectionFlag = 0;
+    int32_t badBlocks = 0;
 
-// The transfer buffer shared by the pack search, the engine and the DAT test.
-extern uint8_t buf[BUF_SIZE];
+    // The transfer buffer shared by the pack search, the engine and the DAT test.
+    uint8_t buf[BUF_SIZE] = {};
+};
+
+extern RunSettings runSettings;
+
+extern int16_t& method;
+extern int16_t& datormpg;
+extern int16_t& fixOption;
+extern int16_t& bumperCheck;
+extern int16_t& justOneTrack;
+extern int16_t& startTrack;
+extern int16_t& endTrack;
+extern int32_t& forcedReadSector;
+extern int32_t& forcedWriteSector;
+extern std::string& sourceDir;
+extern std::string& destDir;
+extern std::string& baseFile;
+extern const std::string*& source;
+extern const std::string*& dest;
+extern std::FILE*& cueFile;
+extern std::FILE*& sourceFile;
+extern std::FILE*& destFile;
+extern uint32_t& sectors;
+extern uint32_t& MAX_READ_SECTORS;
+extern uint32_t& MAX_WRITE_SECTORS;
+extern uint32_t& lofSource;
+extern uint32_t& counter;
+extern int16_t& removedBumper;
+extern int16_t& initialHeaderCorrectionFlag;
+extern int32_t& badBlocks;
+extern uint8_t (&buf)[BUF_SIZE];
 
 // Restores every run setting to its start-of-process default (streams are
 // forgotten, not closed).
