@@ -163,18 +163,25 @@ void PatchDatSizes()
     WriteAll(DestFd(), field, sizeof field, DAT_DATA_SIZE_OFFSET);
 }
 
+// A source is read by position, so it must be a file that can be seeked in: a
+// folder, a pipe or a socket is not one (and opening a pipe without a writer
+// would wait for ever).
+std::FILE* OpenReadable(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) ||
+        S_ISSOCK(info.st_mode))
+        return nullptr;
+    return std::fopen(path.c_str(), "rb");
+}
+
 }  // namespace
 
 std::FILE* OpenSourceFile(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenReadable(path);
     if (file == nullptr)
         return nullptr;
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(file);
-        return nullptr;
-    }
     std::setvbuf(file, nullptr, _IONBF, 0);  // read through the read-ahead, not stdio
     sourceFd = fileno(file);
     posix_fadvise(sourceFd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -193,17 +200,13 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
 
 bool MeasureSourceFile(const std::string& path, uint32_t& length)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenReadable(path);
     if (file == nullptr)
         return false;
-    struct stat info {};
-    const bool usable = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
-    if (usable) {
-        RefuseOversizeSource(file, path);
-        length = lof(file);
-    }
+    RefuseOversizeSource(file, path);
+    length = lof(file);
     std::fclose(file);
-    return usable;
+    return true;
 }
 
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath)
