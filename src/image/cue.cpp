@@ -1,5 +1,7 @@
 #include "image/cue.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -329,7 +331,9 @@ void EndOfSheet(const Sheet& sheet)
 
 void ReadCUESheet()
 {
-    cueFile = std::fopen(source->c_str(), "r");
+    struct stat info {};
+    const bool folder = stat(source->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    cueFile = folder ? nullptr : std::fopen(source->c_str(), "r");
     if (cueFile == nullptr)
         Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
     Sheet sheet;
