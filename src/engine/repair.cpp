@@ -130,6 +130,10 @@ bool FixLoop(Transfer& t)
             if (t.end < sectors || SeekAndLocate(mpeg_sync, t.end - sectors, 1) == 0)
                 return false;
             SeekSource(counter);
+            // A step of many sectors from the pack found may not fit before the
+            // end: leave the rest to the tail loop rather than read past the end.
+            if (uint64_t{counter} + MAX_READ_SECTORS > t.end)
+                return true;
             ReadStep(t);
         }
         WriteStep(t);
