@@ -62,12 +62,6 @@ std::string RawSectors(const std::string& payload, uint32_t firstFrame)
     return image;
 }
 
-std::string EmptyRawSector(uint32_t frame)
-{
-    const char sub[8] = {0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00};
-    return SectorHeader(frame, sub) + std::string(kPack + 4, '\0');
-}
-
 std::string CifSectors(const std::string& payload)
 {
     std::string image;
@@ -105,14 +99,6 @@ std::string DatHeaderTemplate()
 std::string DatFile(const std::string& rawSectors)
 {
     return DatHeaderTemplate() + rawSectors;
-}
-
-uint32_t Le32(const std::string& bytes, size_t offset)
-{
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = v << 8 | static_cast<uint8_t>(bytes.at(offset + static_cast<size_t>(i)));
-    return v;
 }
 
 std::string Unwrap(const std::string& image, size_t offset, size_t stride, size_t keep)

@@ -24,9 +24,6 @@ std::string Filler(size_t length, unsigned seed = 7);
 // leaking them shows.
 std::string RawSectors(const std::string& payload, uint32_t firstFrame = 0);
 
-// One raw Mode 2 sector whose payload is all zero (a pregap or margin sector).
-std::string EmptyRawSector(uint32_t frame = 0);
-
 // 2332-byte CIF sectors: an 8-byte header, then 2324 payload bytes.
 std::string CifSectors(const std::string& payload);
 
@@ -38,9 +35,6 @@ std::string DatFile(const std::string& rawSectors);
 
 // The 44 header bytes every .dat of Korvane begins with, before its sizes are set.
 std::string DatHeaderTemplate();
-
-// Little-endian 32-bit value at `offset` of `bytes`.
-uint32_t Le32(const std::string& bytes, size_t offset);
 
 // Payloads of consecutive `stride`-byte sectors, `keep` bytes each, from `offset`,
 // taking whole strides only.
