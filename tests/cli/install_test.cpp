@@ -1,9 +1,7 @@
 // Installs the build folder into a temporary DESTDIR, as `make install` does,
 // and runs the installed program from there.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -20,13 +18,8 @@ TEST(Install, DestdirGetsProgramAndManualPageThatWork)
     const std::string page = ReadFile(root / "usr/share/man/man1/korvane.1");
     EXPECT_NE(page.find("\n.TH KORVANE 1 "), std::string::npos) << "manual page not installed";
 
-    std::FILE* pipe = popen(("'" + (root / "usr/bin/korvane") + "' </dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        out.append(chunk, n);
-    const int status = pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(out, BannerText() + UsageText());
+    const std::string installed = root / "usr/bin/korvane";
+    const RunResult r = RunKorvane({}, root.path(), installed.c_str());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, BannerText() + UsageText());
 }

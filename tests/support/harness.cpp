@@ -1,11 +1,10 @@
 #include "harness.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,63 +24,41 @@ TempDir::TempDir()
 TempDir::~TempDir()
 {
     std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(path_, ignored);
 }
 
 namespace {
 
-std::string Drain(int fd)
+// One word for the shell, whatever it holds.
+std::string Quoted(const std::string& word)
 {
-    std::string text;
-    char chunk[65536];
-    ssize_t n;
-    while ((n = read(fd, chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<size_t>(n));
-    return text;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 }  // namespace
 
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary)
 {
-    // Standard error goes to a file so that the two pipes can never block each other.
+    // Standard error goes to a file beside, so that the program's stdout is all the pipe carries.
     const std::string errPath = cwd + "/.korvane-stderr";
-    int outPipe[2];
-    if (pipe(outPipe) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        dup2(outPipe[1], STDOUT_FILENO);
-        close(outPipe[0]);
-        close(outPipe[1]);
-        const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (errFd >= 0)
-            dup2(errFd, STDERR_FILENO);
-        const int nullFd = open("/dev/null", O_RDONLY);
-        if (nullFd >= 0)
-            dup2(nullFd, STDIN_FILENO);
-        if (chdir(cwd.c_str()) != 0)
-            _exit(126);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(binary));
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(binary, argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
+    std::string command = "cd " + Quoted(cwd) + " && exec " + Quoted(binary);
+    for (const std::string& arg : args)
+        command += " " + Quoted(arg);
+    command += " </dev/null 2>" + Quoted(errPath);
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        throw std::runtime_error("popen failed");
     RunResult result;
-    result.out = Drain(outPipe[0]);
-    close(outPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        result.out.append(chunk, n);
+    const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = ReadFile(errPath);
-    unlink(errPath.c_str());
+    std::remove(errPath.c_str());
     return result;
 }
 
