@@ -6,7 +6,9 @@ DESTDIR ?=
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build test demo install clean bench
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build test demo install clean bench fuzz
 
 all: build
 
@@ -25,6 +27,9 @@ install: build
 
 bench: build
 	sh bench/run.sh $(BUILD)
+
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh
 
 clean:
 	rm -rf $(BUILD)
