@@ -1,70 +1,37 @@
-// Shared plumbing of the fuzz targets: one private work folder per process,
-// a run of the whole program that survives its fatal exits, and small file
-// helpers. The program's run state is process-wide, so every run starts from
-// ResetSettings() and ResetTrackTable() and leaves no stream open behind it.
+// What the fuzz targets share: a private work folder, one run of the whole
+// program that survives its fatal exits, and the checks every run must pass.
+// The run state is process-wide, so each run starts from ResetSettings() and
+// ResetTrackTable() and leaves no stream open behind it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace fuzz {
 
-// Thrown by the run's end hook in place of exiting the process.
-struct RunEnded {
-    int status;
-};
+// The work folder of this process (made on first use, removed at exit).
+const std::string& Folder();
 
-// Creates the private work folder (once per process), with an empty "out"
-// folder in it, and makes it the current directory; answers its absolute path.
-// `prepare` is called once, inside the fresh folder, to lay down fixed files.
-const std::string& Workspace(void (*prepare)());
-
-// Every transfer of the run (each call of the engine's WriteBuffer(end), seen
-// through the linker's --wrap) is checked when it returns: its source position
-// must not have passed `end`, unless it started beyond it (a record whose
-// INDEX lies before the one before it starts after its end and is read
-// nowhere) or the bumper pre-scan put it there (the pre-scan may accept an end
-// code beyond the transfer's end; nothing is copied then). The first transfer
-// that did gets noted here.
-struct Overrun {
-    bool happened = false;
-    uint32_t start = 0;
-    uint32_t end = 0;
-    uint32_t reached = 0;
-};
-
-// What one run of the program left: its exit status (that of a run reaching
-// its end, or the one a fatal failure or the usage text ended with), the
-// files it left in "out" with their sizes, and what it printed (the first
-// 64 KiB of it).
 struct RunResult {
-    int status = 0;
-    std::vector<std::pair<std::string, uint64_t>> outputs;
-    std::string console;
-    Overrun overrun;
+    int status = 0;                  // of a run that ended, or the one it exited with
+    std::vector<uint64_t> outputs;   // sizes of the files it left in Folder()/out
+    std::string console;             // the first 64 KiB it printed
+    bool overran = false;            // a transfer ended past its end
 };
 
-// Runs the program logic with `args` (args[0] is the program name) as the
-// driver does. Closes every stream the run left open, notes and then removes
-// everything written into "out".
+// Runs the program with `args` (args[0] is the program name), then removes its outputs.
 RunResult RunProgram(const std::vector<std::string>& args);
 
-// Ends the process with a report on standard error (a finding for libFuzzer)
-// when `holds` is false.
-void Expect(bool holds, const char* what, const RunResult& run);
+// The checks of every run: status 0 or 1, no read error (every input is whole
+// and readable, so one means a read past its end), no output above `largest`,
+// no transfer past its end. A failure is reported and aborts (a finding).
+void Check(const RunResult& run, uint64_t largest);
 
-// Writes `size` bytes to `path` (relative to the work folder), replacing it.
-void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
+// Reports `fault` with what the run printed, and aborts.
+[[noreturn]] void Fail(const char* fault, const RunResult& run);
+
 void WriteWholeFile(const std::string& path, const std::string& bytes);
-
-// `count` raw 2352-byte Mode 2 sectors, addressed from frame `first`: sectors
-// listed in `packs` carry an MPEG pack start 00 00 01 BA 21 at byte 24 with the
-// first-block padding FF at payload bytes 48..63; `endCodeIn` gets an end code
-// 00 00 01 B9 in the middle of its payload (a bumper's end); the rest of each
-// payload is filler that forms no start code.
-std::string SyntheticRawSectors(int count, int first, const std::vector<int>& packs, int endCodeIn);
 
 }  // namespace fuzz
