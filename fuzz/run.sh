@@ -10,9 +10,9 @@
 #   FUZZ_BUILD=/tmp/bf FUZZ_TARGETS=fuzz_cue bash fuzz/run.sh
 #
 # A finding's input is left in $FUZZ_BUILD/artifacts/<target>/; replay it with
-#   KORVANE_FUZZ_STDOUT=1 build-fuzz/<target> <file>
-# (KORVANE_FUZZ_STDOUT keeps the program's console output, which the targets
-# otherwise send to /dev/null). Keep it as fuzz/regressions/<target>-<fault>.
+#   build-fuzz/<target> <file>
+# (a finding prints the end of the program's console). Keep it as
+# fuzz/regressions/<target>-<fault>.
 set -uo pipefail
 
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
