@@ -18,8 +18,12 @@ namespace {
 #ifdef KORVANE_STEPWISE
 // Test builds only: read exactly one step per call, to compare with batching.
 constexpr size_t kReadAhead = 1;
+constexpr uint64_t kPage = 1;
 #else
-constexpr size_t kReadAhead = size_t{512} << 10;
+constexpr size_t kReadAhead = size_t{1} << 20;  // what dd bs=1M reads per call
+// Batches start on a page of the file: the kernel then copies whole, aligned
+// pages into the buffer, which costs less than the same bytes at odd offsets.
+constexpr uint64_t kPage = 4096;
 #endif
 constexpr size_t kLargestStep = 32768;  // more than any read of a run (a window, a step)
 constexpr size_t kQueueEntries = 1024;  // IOV_MAX on Linux
@@ -27,7 +31,8 @@ constexpr size_t kRoomBytes = 16384;
 
 // The slack lets the first-block test look at 64 bytes of a shorter step.
 constexpr size_t kSlack = 64;
-alignas(4096) uint8_t readAhead[(kReadAhead > kLargestStep ? kReadAhead : kLargestStep) + kSlack];
+constexpr size_t kLargestBatch = kLargestStep + kPage - 1;  // a step from anywhere in a page
+alignas(4096) uint8_t readAhead[(kReadAhead > kLargestBatch ? kReadAhead : kLargestBatch) + kSlack];
 uint64_t aheadStart = 0;  // file offset of readAhead[0]
 size_t aheadLength = 0;   // valid bytes in readAhead
 uint64_t position = 0;    // where the next source read begins
@@ -99,13 +104,13 @@ void WriteAll(int fd, const uint8_t* data, size_t length, off_t at)
     }
 }
 
-// Reads up to `length` bytes of the source at `position`; fewer only at its end
+// Reads up to `length` bytes of the source at `offset`; fewer only at its end
 // or on an error, which the callers treat alike.
-size_t ReadFromPosition(uint8_t* into, size_t length)
+size_t ReadAt(uint64_t offset, uint8_t* into, size_t length)
 {
     size_t got = 0;
     while (got < length) {
-        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(position + got));
+        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -115,14 +120,17 @@ size_t ReadFromPosition(uint8_t* into, size_t length)
     return got;
 }
 
-// Reads a new batch from `position` holding at least `length` bytes.
+// Reads a new batch, from the page that holds `position`, holding at least the
+// `length` bytes from there.
 void ReadAhead(size_t length)
 {
     FlushQueue();  // queued views point into the batch
-    const size_t got = ReadFromPosition(readAhead, kReadAhead > length ? kReadAhead : length);
-    aheadStart = position;
+    const uint64_t start = position / kPage * kPage;
+    const size_t needed = static_cast<size_t>(position - start) + length;
+    const size_t got = ReadAt(start, readAhead, kReadAhead > needed ? kReadAhead : needed);
+    aheadStart = start;
     aheadLength = got;
-    if (got < length)
+    if (got < needed)
         ReadFailed();
 }
 
@@ -245,7 +253,7 @@ const uint8_t* SourceBytes(size_t length)
 
 size_t ReadSourceUpTo(uint8_t* into, size_t length)
 {
-    const size_t got = ReadFromPosition(into, length);
+    const size_t got = ReadAt(position, into, length);
     position += got;
     return got;
 }
