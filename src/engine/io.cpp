@@ -36,6 +36,14 @@ alignas(4096) uint8_t readAhead[(kReadAhead > kLargestBatch ? kReadAhead : kLarg
 uint64_t aheadStart = 0;  // file offset of readAhead[0]
 size_t aheadLength = 0;   // valid bytes in readAhead
 uint64_t position = 0;    // where the next source read begins
+
+// A batch read into sector slots instead (slotStride 0: a plain batch): the
+// step at aheadStart + i * slotStep lies at slotBase + i * slotStride + slotLead.
+size_t slotStride = 0;
+size_t slotStep = 0;
+size_t slotLead = 0;
+uint8_t* slotBase = nullptr;
+iovec slots[kQueueEntries];
 int sourceFd = -1;
 std::string sourceName;
 
@@ -64,6 +72,21 @@ int DestFd()
     return fileno(destFile);
 }
 
+// Moves `next`/`left` past the first `done` bytes of a vector that a call
+// transferred only in part.
+void SkipTransferred(iovec*& next, size_t& left, size_t done)
+{
+    while (left > 0 && done >= next->iov_len) {
+        done -= next->iov_len;
+        ++next;
+        --left;
+    }
+    if (left > 0) {
+        next->iov_base = static_cast<uint8_t*>(next->iov_base) + done;
+        next->iov_len -= done;
+    }
+}
+
 void FlushQueue()
 {
     iovec* next = queue;
@@ -76,16 +99,7 @@ void FlushQueue()
             continue;
         if (n <= 0)
             WriteFailed();
-        size_t done = static_cast<size_t>(n);
-        while (left > 0 && done >= next->iov_len) {
-            done -= next->iov_len;
-            ++next;
-            --left;
-        }
-        if (left > 0) {
-            next->iov_base = static_cast<uint8_t*>(next->iov_base) + done;
-            next->iov_len -= done;
-        }
+        SkipTransferred(next, left, static_cast<size_t>(n));
     }
 }
 
@@ -130,7 +144,51 @@ void ReadAhead(size_t length)
     const size_t got = ReadAt(start, readAhead, kReadAhead > needed ? kReadAhead : needed);
     aheadStart = start;
     aheadLength = got;
+    slotStride = 0;
     if (got < needed)
+        ReadFailed();
+}
+
+// Reads up to `count` slots' steps from `position`; returns the bytes read,
+// fewer only at the end of the source or on an error.
+size_t ReadSlotsAt(size_t count)
+{
+    iovec* next = slots;
+    size_t left = count;
+    size_t got = 0;
+    while (left > 0) {
+        const ssize_t n = preadv(sourceFd, next, static_cast<int>(left), static_cast<off_t>(position + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+        SkipTransferred(next, left, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+// Reads a batch of steps from `position` into slots. The first slot sits at the
+// destination's offset within a page, so the sectors later leave for the file
+// from an address the kernel copies whole pages from.
+void ReadSlots(size_t step, size_t lead, size_t stride)
+{
+    FlushQueue();  // queued sectors lie in the slots
+    const size_t room = sizeof readAhead - kSlack - (kPage - 1);
+    size_t count = room / stride;
+    if (count > kQueueEntries)
+        count = kQueueEntries;
+    if (count == 0 || kReadAhead < stride)
+        count = 1;  // the one-step test build
+    slotBase = readAhead + destBytes % kPage;
+    for (size_t i = 0; i < count; ++i)
+        slots[i] = iovec{slotBase + i * stride + lead, step};
+    aheadStart = position;
+    aheadLength = ReadSlotsAt(count);
+    slotStride = stride;
+    slotStep = step;
+    slotLead = lead;
+    if (aheadLength < step)
         ReadFailed();
 }
 
@@ -196,6 +254,7 @@ std::FILE* OpenSourceFile(const std::string& path)
     sourceName = path;
     aheadStart = position = 0;
     aheadLength = 0;
+    slotStride = 0;
     return file;
 }
 
@@ -244,9 +303,21 @@ std::FILE* OpenDestFile(const std::string& path)
 
 const uint8_t* SourceBytes(size_t length)
 {
-    if (position < aheadStart || position + length > aheadStart + aheadLength)
+    if (slotStride != 0 || position < aheadStart || position + length > aheadStart + aheadLength)
         ReadAhead(length);
     const uint8_t* view = readAhead + (position - aheadStart);
+    position += length;
+    return view;
+}
+
+uint8_t* SourceStepInSector(size_t length, size_t lead, size_t stride)
+{
+    const bool inBatch = slotStride == stride && slotStep == length && slotLead == lead &&
+                         position >= aheadStart && (position - aheadStart) % length == 0 &&
+                         position + length <= aheadStart + aheadLength;
+    if (!inBatch)
+        ReadSlots(length, lead, stride);
+    uint8_t* view = slotBase + (position - aheadStart) / length * stride + lead;
     position += length;
     return view;
 }

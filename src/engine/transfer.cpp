@@ -54,6 +54,19 @@ void QueueSector(Transfer& t, const uint8_t* payload)
     AdvanceAddress(t.address);
 }
 
+// A whole step of the stream read straight into its sector's payload place,
+// with the sector built around it.
+void WrapInPlace(Transfer& t)
+{
+    uint8_t* payload = SourceStepInSector(FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_OFFSET, RAW_SECTOR_SIZE);
+    counter += FORM2_PAYLOAD_SIZE;
+    t.step = payload;
+    BuildDataSectorHeader(payload - FORM2_PAYLOAD_OFFSET, t.address);
+    std::memset(payload + FORM2_PAYLOAD_SIZE, 0, kEdcSize);
+    QueueDest(payload - FORM2_PAYLOAD_OFFSET, RAW_SECTOR_SIZE);
+    AdvanceAddress(t.address);
+}
+
 // The leading sectors differ only in their address, which their EDC does not
 // cover: build one, then readdress it.
 void WriteLeadingSectors(Transfer& t)
@@ -70,9 +83,14 @@ void WriteLeadingSectors(Transfer& t)
 
 void PlainLoop(Transfer& t)
 {
+    const bool inPlace = t.manner == Manner::Wrap && MAX_READ_SECTORS == FORM2_PAYLOAD_SIZE;
     while (StepFits(MAX_READ_SECTORS, t.end)) {
-        ReadStep(t);
-        WriteStep(t);
+        if (inPlace) {
+            WrapInPlace(t);
+        } else {
+            ReadStep(t);
+            WriteStep(t);
+        }
         ProgressUpdate(t);
     }
 }
