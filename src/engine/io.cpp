@@ -37,13 +37,16 @@ uint64_t aheadStart = 0;  // file offset of readAhead[0]
 size_t aheadLength = 0;   // valid bytes in readAhead
 uint64_t position = 0;    // where the next source read begins
 
-// A batch read into sector slots instead (slotStride 0: a plain batch): the
-// step at aheadStart + i * slotStep lies at slotBase + i * slotStride + slotLead.
+// A batch read into slots instead (slotStride 0: a plain batch): the kept
+// bytes of the step at aheadStart + i * slotStep lie at
+// slotBase + i * slotStride + slotLead; the rest of each step goes to passedOver.
 size_t slotStride = 0;
 size_t slotStep = 0;
+size_t slotKeep = 0;
 size_t slotLead = 0;
 uint8_t* slotBase = nullptr;
 iovec slots[kQueueEntries];
+uint8_t passedOver[kLargestStep];
 int sourceFd = -1;
 std::string sourceName;
 
@@ -169,24 +172,29 @@ size_t ReadSlotsAt(size_t count)
 }
 
 // Reads a batch of steps from `position` into slots. The first slot sits at the
-// destination's offset within a page, so the sectors later leave for the file
+// destination's offset within a page, so the slots later leave for the file
 // from an address the kernel copies whole pages from.
-void ReadSlots(size_t step, size_t lead, size_t stride)
+void ReadSlots(size_t step, size_t keep, size_t lead, size_t stride)
 {
-    FlushQueue();  // queued sectors lie in the slots
-    const size_t room = sizeof readAhead - kSlack - (kPage - 1);
-    size_t count = room / stride;
-    if (count > kQueueEntries)
-        count = kQueueEntries;
+    FlushQueue();  // queued bytes lie in the slots
+    const size_t perStep = keep < step ? 2 : 1;
+    size_t count = (sizeof readAhead - kSlack - (kPage - 1)) / stride;
+    if (count > kQueueEntries / perStep)
+        count = kQueueEntries / perStep;
     if (count == 0 || kReadAhead < stride)
         count = 1;  // the one-step test build
     slotBase = readAhead + destBytes % kPage;
-    for (size_t i = 0; i < count; ++i)
-        slots[i] = iovec{slotBase + i * stride + lead, step};
+    size_t entries = 0;
+    for (size_t i = 0; i < count; ++i) {
+        slots[entries++] = iovec{slotBase + i * stride + lead, keep};
+        if (perStep == 2)
+            slots[entries++] = iovec{passedOver, step - keep};
+    }
     aheadStart = position;
-    aheadLength = ReadSlotsAt(count);
+    aheadLength = ReadSlotsAt(entries);
     slotStride = stride;
     slotStep = step;
+    slotKeep = keep;
     slotLead = lead;
     if (aheadLength < step)
         ReadFailed();
@@ -310,13 +318,14 @@ const uint8_t* SourceBytes(size_t length)
     return view;
 }
 
-uint8_t* SourceStepInSector(size_t length, size_t lead, size_t stride)
+uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride)
 {
-    const bool inBatch = slotStride == stride && slotStep == length && slotLead == lead &&
-                         position >= aheadStart && (position - aheadStart) % length == 0 &&
+    const bool inBatch = slotStride == stride && slotStep == length && slotKeep == keep &&
+                         slotLead == lead && position >= aheadStart &&
+                         (position - aheadStart) % length == 0 &&
                          position + length <= aheadStart + aheadLength;
     if (!inBatch)
-        ReadSlots(length, lead, stride);
+        ReadSlots(length, keep, lead, stride);
     uint8_t* view = slotBase + (position - aheadStart) / length * stride + lead;
     position += length;
     return view;

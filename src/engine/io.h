@@ -38,12 +38,13 @@ std::FILE* OpenDestFile(const std::string& path);
 // stays valid until the next call that reads the source.
 const uint8_t* SourceBytes(size_t length);
 
-// The next `length`-byte step of the source, like SourceBytes, but read `lead`
-// bytes into a `stride`-byte slot that follows the previous step's slot. The
-// caller builds a sector around the step in place (the slot's bytes before and
-// after it are its own) and queues the whole slot; neighbouring slots leave as
-// one contiguous write.
-uint8_t* SourceStepInSector(size_t length, size_t lead, size_t stride);
+// Reads the next `length`-byte step of the source like SourceBytes, but keeps
+// only its first `keep` bytes: they are read `lead` bytes into a `stride`-byte
+// slot that follows the previous step's slot, and that is where the returned
+// pointer points. The slot's other bytes are the caller's (a sector can be built
+// around the kept bytes in place); slots queued whole, one after the other,
+// leave as one contiguous write.
+uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride);
 
 // Copies up to `length` bytes from the source position; returns how many there were.
 size_t ReadSourceUpTo(uint8_t* into, size_t length);

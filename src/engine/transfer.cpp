@@ -54,12 +54,26 @@ void QueueSector(Transfer& t, const uint8_t* payload)
     AdvanceAddress(t.address);
 }
 
-// A whole step of the stream read straight into its sector's payload place,
-// with the sector built around it.
-void WrapInPlace(Transfer& t)
+// Steps whose output the plain loop can have read straight into place: the
+// kept bytes of each step land right after the previous step's output (a
+// stream step inside the data sector built around it), so a batch of steps
+// leaves in one contiguous write instead of one piece per step.
+bool ReadsInPlace(const Transfer& t)
 {
-    uint8_t* payload = SourceStepInSector(FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_OFFSET, RAW_SECTOR_SIZE);
-    counter += FORM2_PAYLOAD_SIZE;
+    return t.manner == Manner::Unwrap ||
+           (t.manner == Manner::Wrap && MAX_READ_SECTORS == FORM2_PAYLOAD_SIZE);
+}
+
+void StepInPlace(Transfer& t)
+{
+    counter += MAX_READ_SECTORS;
+    if (t.manner == Manner::Unwrap) {
+        t.step = SourceStepInSlot(MAX_READ_SECTORS, MAX_WRITE_SECTORS, 0, MAX_WRITE_SECTORS);
+        QueueDest(t.step, MAX_WRITE_SECTORS);
+        return;
+    }
+    uint8_t* payload = SourceStepInSlot(FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_OFFSET,
+                                        RAW_SECTOR_SIZE);
     t.step = payload;
     BuildDataSectorHeader(payload - FORM2_PAYLOAD_OFFSET, t.address);
     std::memset(payload + FORM2_PAYLOAD_SIZE, 0, kEdcSize);
@@ -83,10 +97,10 @@ void WriteLeadingSectors(Transfer& t)
 
 void PlainLoop(Transfer& t)
 {
-    const bool inPlace = t.manner == Manner::Wrap && MAX_READ_SECTORS == FORM2_PAYLOAD_SIZE;
+    const bool inPlace = ReadsInPlace(t);
     while (StepFits(MAX_READ_SECTORS, t.end)) {
         if (inPlace) {
-            WrapInPlace(t);
+            StepInPlace(t);
         } else {
             ReadStep(t);
             WriteStep(t);
