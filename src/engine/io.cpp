@@ -33,8 +33,8 @@ constexpr size_t kRoomBytes = 16384;
 constexpr size_t kSlack = 64;
 constexpr size_t kLargestBatch = kLargestStep + kPage - 1;  // a step from anywhere in a page
 alignas(4096) uint8_t readAhead[(kReadAhead > kLargestBatch ? kReadAhead : kLargestBatch) + kSlack];
-uint64_t aheadStart = 0;  // file offset of readAhead[0]
-size_t aheadLength = 0;   // valid bytes in readAhead
+uint64_t aheadStart = 0;  // file offset of readAhead[0] (of the first step in slots)
+size_t aheadLength = 0;   // bytes of the file that the batch holds
 uint64_t position = 0;    // where the next source read begins
 
 // A batch read into slots instead (slotStride 0: a plain batch): the kept
@@ -181,7 +181,7 @@ void ReadSlots(size_t step, size_t keep, size_t lead, size_t stride)
     size_t count = (sizeof readAhead - kSlack - (kPage - 1)) / stride;
     if (count > kQueueEntries / perStep)
         count = kQueueEntries / perStep;
-    if (count == 0 || kReadAhead < stride)
+    if (kReadAhead < stride)
         count = 1;  // the one-step test build
     slotBase = readAhead + destBytes % kPage;
     size_t entries = 0;

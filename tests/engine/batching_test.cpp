@@ -51,7 +51,7 @@ TEST(Batching, SameOutputsAsOneStepAtATime)
     const Files cue{{"in.cue", "FILE \"in.bin\" BINARY\n TRACK 01 MODE2/2352\n INDEX 01 00:00:00\n"
                                " TRACK 02 MODE2/2352\n INDEX 01 00:02:00\n"},
                     {"in.bin", std::string(150 * kRaw, '\0') + RawSectors(stream)}};
-    for (const char* option : {"-r0", "-fix", "-nobumper"}) {
+    for (const char* option : {"-r0", "-fix", "-nobumper", "-w1000"}) {
         SCOPED_TRACE(option);
         for (const char* method : {"-raw2mpg", "-raw2dat"})
             ExpectSameRun({method, option, "in.raw", "out"}, raw);
