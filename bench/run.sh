@@ -85,6 +85,7 @@ timed() {
 }
 
 median() { sort -n "$T/$1.t" | sed -n "$(((RUNS + 1) / 2))p"; }
+fastest() { sort -n "$T/$1.t" | head -n 1; }
 peak() { sort -n "$T/$1.m" | tail -n 1; }
 
 ROWS=
@@ -122,10 +123,11 @@ printf '\nKorvane benchmark: %s runs each, paired with dd bs=1M of the same sour
 printf 'sources (MiB): raw %s, dat %s, cif %s, mpg %s' "$(size_mb "$T/track.raw")" \
     "$(size_mb "$T/track.dat")" "$(size_mb "$T/track.cif")" "$(size_mb "$T/stream.mpg")"
 [ $HAVE_CUE = 1 ] && printf ', Video CD bin %s' "$(size_mb "$T/vcd.bin")"
-printf '\n\n%-10s %10s %10s %8s %10s %10s\n' method median_s dd_s ratio rss_KiB dd_rss_KiB
+printf '\n\n%-10s %10s %10s %8s %8s %10s %10s\n' method median_s dd_s ratio best rss_KiB dd_rss_KiB
 for r in $ROWS; do
-    m=$(median "$r") d=$(median "dd_$r")
+    m=$(median "$r") d=$(median "dd_$r") fm=$(fastest "$r") fd=$(fastest "dd_$r")
     note=; [ -e "$T/$r.fail" ] && note=' FAILED'
-    awk -v n="$r" -v m="$m" -v d="$d" -v rs="$(peak "$r")" -v ds="$(peak "dd_$r")" -v f="$note" \
-        'BEGIN { printf "%-10s %10.3f %10.3f %7.2fx %10d %10d%s\n", n, m / 1e9, d / 1e9, m / d, rs, ds, f }'
+    awk -v n="$r" -v m="$m" -v d="$d" -v fm="$fm" -v fd="$fd" -v rs="$(peak "$r")" \
+        -v ds="$(peak "dd_$r")" -v f="$note" 'BEGIN { printf "%-10s %10.3f %10.3f %7.2fx %7.2fx %10d %10d%s\n",
+            n, m / 1e9, d / 1e9, m / d, fm / fd, rs, ds, f }'
 done
