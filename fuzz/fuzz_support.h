@@ -1,37 +1,115 @@
-// What the fuzz targets share: a private work folder, one run of the whole
-// program that survives its fatal exits, and the checks every run must pass.
-// The run state is process-wide, so each run starts from ResetSettings() and
-// ResetTrackTable() and leaves no stream open behind it.
+// What the two fuzz targets share (each includes it from its one source file): a private work
+// folder, one run of the whole program that survives its fatal exits, and the checks it must pass.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "cli/cli.h"
+#include "image/cue.h"
+#include "settings/settings.h"
 
 namespace fuzz {
 
-// The work folder of this process (made on first use, removed at exit).
-const std::string& Folder();
+namespace fs = std::filesystem;
 
-struct RunResult {
-    int status = 0;                  // of a run that ended, or the one it exited with
-    std::vector<uint64_t> outputs;   // sizes of the files it left in Folder()/out
-    std::string console;             // the first 64 KiB it printed
-    bool overran = false;            // a transfer ended past its end
-};
+inline std::string console;       // what the run printed
+inline bool overran = false;      // a transfer ended past its end
+inline uint32_t afterPreScan = 0; // where the bumper pre-scan of the current transfer left the source
 
-// Runs the program with `args` (args[0] is the program name), then removes its outputs.
-RunResult RunProgram(const std::vector<std::string>& args);
+// The work folder of this process under TMPDIR, with its "out" folder; removed at exit.
+inline const std::string& Folder()
+{
+    static const std::string folder = [] {
+        std::string name = (fs::temp_directory_path() / "korvane-fuzz-XXXXXX").string();
+        if (mkdtemp(name.data()) == nullptr || !fs::create_directory(name + "/out")) std::abort();
+        static const cookie_io_functions_t keep{nullptr,
+                                                [](void*, const char* data, size_t size) {
+                                                    console.append(data, size);
+                                                    return static_cast<ssize_t>(size);
+                                                },
+                                                nullptr, nullptr};
+        stdout = fopencookie(nullptr, "w", keep); // the program's text is kept for the checks
+        endRun = [](int status) { throw status; };
+        return name;
+    }();
+    [[maybe_unused]] static const int removal = std::atexit([] { fs::remove_all(Folder()); });
+    return folder;
+}
 
-// The checks of every run: status 0 or 1, no read error (every input is whole
-// and readable, so one means a read past its end), no output above `largest`,
-// no transfer past its end. A failure is reported and aborts (a finding).
-void Check(const RunResult& run, uint64_t largest);
+// Runs the program with `args` (args[0] is its name) from the settings' defaults, removes
+// its outputs and checks the run: status 0 or 1, no read error (every input is whole and
+// readable, so one means a read past its end), no transfer past its end, no output above
+// `largest`; with `oneFile`, at most one output, and none after a failure.
+inline void RunAndCheck(std::vector<std::string> args, uint64_t largest, bool oneFile)
+{
+    ResetSettings();
+    ResetTrackTable();
+    std::vector<char*> argv;
+    for (std::string& word : args) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    console.clear();
+    overran = false;
+    int status = 0;
+    try {
+        status = RunKorvane(static_cast<int>(args.size()), argv.data());
+    } catch (int exitStatus) { // from endRun
+        status = exitStatus;
+    }
+    for (std::FILE** stream : {&cueFile, &sourceFile, &destFile})
+        if (*stream != nullptr) std::fclose(std::exchange(*stream, nullptr));
+    std::fflush(stdout);
+    size_t outputs = 0;
+    bool tooLong = false;
+    for (const auto& entry : fs::directory_iterator(Folder() + "/out")) {
+        tooLong = tooLong || entry.file_size() > largest;
+        outputs += fs::remove(entry.path());
+    }
+    if (const char* fault = status != 0 && status != 1                            ? "an exit status other than 0 or 1"
+                            : console.find("\nRead error: ") != std::string::npos ? "a read past the end of an input"
+                            : overran                                             ? "a transfer read past its end"
+                            : tooLong ? "an output longer than its input allows"
+                            : oneFile && (outputs > 1 || (status != 0 && outputs != 0))
+                                ? "more than one output, or one after a failure"
+                                : nullptr) {
+        std::fprintf(stderr, "\n==korvane-fuzz== FINDING: %s (status %d); it printed:\n%s\n", fault, status,
+                     console.substr(console.size() - std::min<size_t>(console.size(), 800)).c_str());
+        fs::remove_all(Folder());
+        std::abort();
+    }
+}
 
-// Reports `fault` with what the run printed, and aborts.
-[[noreturn]] void Fail(const char* fault, const RunResult& run);
+inline void WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
 
-void WriteWholeFile(const std::string& path, const std::string& bytes);
+} // namespace fuzz
 
-}  // namespace fuzz
+// Every transfer is checked when it returns: WriteBuffer and the bumper pre-scan are
+// wrapped at link time (-Wl,--wrap=...).
+struct Transfer;
+extern "C" void __real__Z11WriteBufferj(uint32_t end);
+extern "C" void __real__Z13BumperPreScanRK8Transfer(const Transfer& t);
+
+extern "C" void __wrap__Z11WriteBufferj(uint32_t end)
+{
+    const uint32_t start = counter;
+    fuzz::afterPreScan = 0;
+    __real__Z11WriteBufferj(end);
+    // A record can start beyond its end (an INDEX before the one before it), and the
+    // bumper pre-scan may accept an end code past the end: then nothing is read.
+    fuzz::overran = fuzz::overran || counter > std::max({start, end, fuzz::afterPreScan});
+}
+
+extern "C" void __wrap__Z13BumperPreScanRK8Transfer(const Transfer& t)
+{
+    __real__Z13BumperPreScanRK8Transfer(t);
+    fuzz::afterPreScan = counter;
+}

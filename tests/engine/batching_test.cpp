@@ -14,9 +14,8 @@ using Files = std::map<std::string, std::string>;
 
 std::string WithFaults(std::string stream)
 {
-    for (size_t block : {3u, 40u, 41u, 200u})
-        stream.replace(block * kPack + 2, 3, "UUU");  // broken blocks
-    stream.replace(7 * kPack + 500, 4, std::string("\x00\x00\x01\xB9", 4));  // a bumper's end code
+    for (size_t block : {3u, 40u, 41u, 200u}) stream.replace(block * kPack + 2, 3, "UUU"); // broken blocks
+    stream.replace(7 * kPack + 500, 4, std::string("\x00\x00\x01\xB9", 4));                // a bumper's end code
     return stream;
 }
 
@@ -33,11 +32,10 @@ void ExpectSameRun(const std::vector<std::string>& args, const Files& inputs)
     EXPECT_EQ(a.out, b.out);
     const std::vector<std::string> files = ListDir(batched.path());
     ASSERT_EQ(files, ListDir(stepwise.path()));
-    for (const std::string& file : files)
-        EXPECT_EQ(ReadFile(batched / file), ReadFile(stepwise / file)) << file;
+    for (const std::string& file : files) EXPECT_EQ(ReadFile(batched / file), ReadFile(stepwise / file)) << file;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Batching, SameOutputsAsOneStepAtATime)
 {
@@ -53,10 +51,8 @@ TEST(Batching, SameOutputsAsOneStepAtATime)
                     {"in.bin", std::string(150 * kRaw, '\0') + RawSectors(stream)}};
     for (const char* option : {"-r0", "-fix", "-nobumper", "-w1000"}) {
         SCOPED_TRACE(option);
-        for (const char* method : {"-raw2mpg", "-raw2dat"})
-            ExpectSameRun({method, option, "in.raw", "out"}, raw);
-        for (const char* method : {"-mpg2mpg", "-mpg2dat"})
-            ExpectSameRun({method, option, "in.mpg", "out"}, mpg);
+        for (const char* method : {"-raw2mpg", "-raw2dat"}) ExpectSameRun({method, option, "in.raw", "out"}, raw);
+        for (const char* method : {"-mpg2mpg", "-mpg2dat"}) ExpectSameRun({method, option, "in.mpg", "out"}, mpg);
         ExpectSameRun({"-cif2mpg", option, "in.cif", "out"}, cif);
         ExpectSameRun({"-dat2mpg", option, "in.dat", "out"}, dat);
         for (const char* method : {"-cue2raw", "-cue2dat", "-cue2mpg"})

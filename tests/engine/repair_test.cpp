@@ -1,42 +1,67 @@
 #include <gtest/gtest.h>
 
-#include "engine/engine.h"
 #include "harness.h"
 #include "synth.h"
 
-static const std::string kSequence(reinterpret_cast<const char*>(InitialCorrectionSequence()), INITIAL_SEQUENCE_SIZE);
+using namespace std::string_literals;
+
 static const std::string kEnd("\0\0\1\xB9", 4), kApplied = "\xFE initital sequence correction applied.\n";
 static std::string Fixed(int n) { return "\xFE " + std::to_string(n) + " MPEG block correction(s) applied.\n\n"; }
 
-static void Check(const std::vector<std::string>& args, const std::string& in, const std::string& want, const std::string& report)
+// The four packs -fix puts in front of a stream whose first block lacks its padding.
+static std::string InitialSequence()
 {
-    TempDir dir;
-    WriteFile(dir / args[2], in);
-    const RunResult run = RunKorvane(args, dir.path());
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(ReadFile(dir / args[3]) == want) << args[0] << " " << args[1] << " " << in.size();
-    const std::string tail = "written.\n" + report;  // the completion line, then the repair report
-    EXPECT_EQ(run.out.substr(run.out.size() - std::min(run.out.size(), tail.size())), tail);
+    std::string seq(9296, '\xFF'); // padding bytes unless placed below
+    const std::string pack = "\0\0\1\xBA\x21\0\1"s, rate = "\x80\x1B\x91"s, padding = "\0\0\1\xBE\x08"s,
+                      system = "\0\0\1\xBB\0\x09"s;
+    const struct {
+        size_t at;
+        std::string bytes;
+    } pieces[] = {{0, pack + "\0\x09"s + rate}, // SCR 4
+                  {12, system + rate + "\x01\xE1\xFF\xE0\xE0\x2E"},
+                  {27, padding + "\xF3\x0F"},
+                  {2324, pack + "\x09\x69" + rate}, // 2291
+                  {2336, system + rate + "\x05\xE0\xFF\xC0\xC0\x20"},
+                  {2351, padding + "\xDF\x0F"},
+                  {4628, pack + "\x12\xC9" + rate},
+                  {4640, padding + "\xFE\xFF\x0F"},
+                  {6948, kEnd + pack + "\x1C\x29" + rate},
+                  {6964, padding + "\xEA\xFF\x0F"},
+                  {9252, kEnd + std::string(40, '\0')}};
+    for (const auto& p : pieces) seq.replace(p.at, p.bytes.size(), p.bytes);
+    return seq;
+}
+
+// The output, and the completion line followed by the repair report.
+static void Check(const std::vector<std::string>& args, const std::string& in, const std::string& want,
+                  const std::string& report)
+{
+    Expect({args, {{args[2], in}}, 0, "written.\n" + report, {{args[3], want}}});
 }
 
 TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
 {
-    const std::string b = MpegBlocks(11), lost = std::string(kPack, '\0') + Filler(1000);
-    const std::string noPadding = std::string(b).replace(50, 1, 1, '\0');
+    const std::string b = MpegBlocks(11), lost = std::string(kPack, '\0') + Filler(1000),
+                      noPadding = std::string(b).replace(50, 1, 1, '\0');
     const std::string bumper = (MpegBlocks(22).substr(0, 50000) + kEnd + b).replace(10000, 4, kEnd);
     // The last window that fits before the limit 29568 holds an end code 1568 bytes before it.
     const std::string nearLimit = (MpegBlocks(2).substr(0, 4000) + kEnd + b).replace(28000, 4, kEnd);
     const auto at3 = [&](const char* bytes2to4) { return std::string(b).replace(3 * kPack + 2, 3, bytes2to4, 3); };
-    const struct { const char* option; std::string in, want, report; } rows[] = {
-        {"-fix", b, b, Fixed(0)}, {"-fix", noPadding, kSequence + noPadding, kApplied + Fixed(0)},
+    const struct {
+        const char* option;
+        std::string in, want, report;
+    } rows[] = {
+        {"-fix", b, b, Fixed(0)},
+        {"-fix", noPadding, InitialSequence() + noPadding, kApplied + Fixed(0)},
         {"-fix", b.substr(0, 2 * kPack) + lost + b, b.substr(0, 2 * kPack) + b, Fixed(1)},
-        {"-fix", b.substr(0, 3 * kPack) + lost, b.substr(0, 3 * kPack), Fixed(1)},  // no pack after it: early end
+        {"-fix", b.substr(0, 3 * kPack) + lost, b.substr(0, 3 * kPack), Fixed(1)}, // no pack after it: early end
         {"-fix", at3("\0\0\0"), at3("\0\0\0").erase(3 * kPack, kPack), Fixed(1)},
-        {"-nobumper", bumper, b, Fixed(0)}, {"-nobumper", nearLimit, nearLimit.substr(4004), Fixed(0)}};
-    for (const auto& r : rows)
-        Check({"-mpg2mpg", r.option, "in.mpg", "out.mpg"}, r.in, r.want, r.report);
-    for (const char* oneMatch : {"\1\0\0", "\0\xBA\0", "\0\0\x21"})  // one byte of 01 BA 21 passes the check
-        Check({"-mpg2mpg", "-fix", "in.mpg", "out.mpg"}, at3(oneMatch), at3(oneMatch), Fixed(0));
+        {"-fix", at3("\1\0\0"), at3("\1\0\0"), Fixed(0)},
+        {"-fix", at3("\0\xBA\0"), at3("\0\xBA\0"), Fixed(0)}, // one byte of
+        {"-fix", at3("\0\0\x21"), at3("\0\0\x21"), Fixed(0)}, // 01 BA 21 will do
+        {"-nobumper", bumper, b, Fixed(0)},
+        {"-nobumper", nearLimit, nearLimit.substr(4004), Fixed(0)}};
+    for (const auto& r : rows) Check({"-mpg2mpg", r.option, "in.mpg", "out.mpg"}, r.in, r.want, r.report);
 }
 
 // In a raw image 00 00 at a payload's end and an EDC that begins 01 B9 form an end
@@ -44,9 +69,10 @@ TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
 // counts. The transfer then starts on sector 0's EDC, so that step is a broken block.
 TEST(RepairRawImage, EndCodeAcrossPayloadAndEdcIsRefused)
 {
-    const std::string b = MpegBlocks(4);
-    std::string image = RawSectors(MpegBlocks(1).replace(2320, 4, kEnd) + std::string(kPack, '\0') + b);
-    image.replace(2348, 4, "\x11\x22\x33\x44");  // sector 0's EDC, no byte of 01 BA 21 where the check looks
-    image.replace(kRaw + 2348, 2, "\x01\xB9");
-    Check({"-raw2mpg", "-nobumper", "in.raw", "out.mpg"}, image, kSequence + b, kApplied + Fixed(1));
+    std::string image = RawSectors(MpegBlocks(1).replace(2320, 4, kEnd) + std::string(kPack, '\0') + MpegBlocks(4));
+    image.replace(2348, 4, "\x11\x22\x33\x44")
+        .replace(kRaw + 2348, 2,
+                 "\x01\xB9"); // sector 0's EDC holds no byte of 01 BA 21 where the check looks
+    Check({"-raw2mpg", "-nobumper", "in.raw", "out.mpg"}, image, InitialSequence() + MpegBlocks(4),
+          kApplied + Fixed(1));
 }

@@ -1,59 +1,152 @@
+// The six single-file methods: exact output bytes and console, progress, and damaged, truncated or
+// refused inputs, each ending with a clear message and the right status, leaving no output behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "harness.h"
 #include "synth.h"
 
-static std::string Sized(std::string dat)  // each size field of a finished .dat counts the bytes after it
+TEST(SingleFileMethods, OutputsConsolesAndFailures)
 {
-    for (const size_t at : {4, 40})
-        for (size_t i = 0; i < 4; ++i) dat[at + i] = static_cast<char>((dat.size() - at - 4) >> (8 * i));
-    return dat;
-}
-
-// The k-th sector after the header of a .dat made from a stream, at 00:08:(12 + k).
-static std::string Sector(int k, const std::string& sub, const std::string& data, const std::string& edc)
-{
-    return std::string(1, '\0') + std::string(10, '\xFF') + std::string("\0\0\x08", 3) +
-           static_cast<char>((12 + k) / 10 << 4 | (12 + k) % 10) + "\x02" + sub + sub + data + edc;
-}
-
-TEST(SingleFileMethods, ExactOutputBytesAndOneWholeConsole)
-{
-    const std::string blocks = MpegBlocks(5), tail = Filler(700, 3), stream = Filler(1000, 5) + blocks + tail;
-    const std::string raw = Filler(2 * kRaw, 9) + RawSectors(blocks), padded = blocks + tail + std::string(kPack - 700, '\0');
-    std::string dat = DatHeaderTemplate();
-    for (int k = 0; k < 36; ++k)  // 30 leading sectors, then 6 data sectors, the last one padded
-        dat += k < 30 ? Sector(k, std::string("\x01\0\x60\0", 4), std::string(kPack, '\0'), "\xAF\x2B\x17\xD8")
-                      : Sector(k, "\x01\x01\x62\x0F", padded.substr((k - 30) * kPack, kPack), std::string(4, '\0'));
-    const struct { std::vector<std::string> args; std::string in, want; } rows[] = {
-        {{"-raw2mpg", "in.raw", "out.mpg"}, raw, blocks},
-        {{"-raw2dat", "in.raw", "out.dat"}, raw + Filler(100), Sized(DatHeaderTemplate() + raw)},
-        {{"-dat2mpg", "in.dat", "out.mpg"}, DatFile(Filler(kRaw) + RawSectors(blocks)), blocks},
-        {{"-cif2mpg", "in.cif", "out.mpg"}, Filler(kCif) + CifSectors(blocks), blocks},
-        {{"-mpg2mpg", "in.mpg", "out.mpg"}, stream, blocks + tail},
-        {{"-mpg2dat", "-r2000", "in.mpg", "out.dat"}, stream, Sized(dat)}};  // -r changes nothing here
+    const std::string blocks = MpegBlocks(5), tail = Filler(700, 3), stream = Filler(1000, 5) + blocks + tail,
+                      junk = Filler(20000);
+    const std::string raw = Filler(2 * kRaw, 9) + RawSectors(blocks),
+                      padded = blocks + tail + std::string(kPack - 700, '\0');
+    std::string sectors; // of a .dat made from `stream`: 30 leading ones, then 6 with data, the last one
+                         // padded, from 00:08:12
+    for (int k = 0; k < 36; ++k)
+        sectors +=
+            std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0\0\x08", 14) +
+            static_cast<char>((12 + k) / 10 << 4 | (12 + k) % 10) +
+            (k < 30 ? std::string("\x02\x01\0\x60\0\x01\0\x60\0", 9) + std::string(kPack, '\0') + "\xAF\x2B\x17\xD8"
+                    : "\x02\x01\x01\x62\x0F\x01\x01\x62\x0F" + padded.substr((k - 30) * kPack, kPack) +
+                          std::string(4, '\0'));
+    const std::string done = "\xFE completed. out.mpg written.\n", same = " writing it would destroy the input.\n\n";
+    const std::string six = MpegBlocks(6), dat = DatFile(RawSectors(six)),
+                      signature = "not a DAT file or does not have the correct DAT signature.\n";
+    const Files mpg{{"in.mpg", blocks}};
+    std::vector<Golden> runs{
+        {{"-raw2mpg", "in.raw", "out.mpg"}, {{"in.raw", raw}}, 0, done, {{"out.mpg", blocks}}},
+        {{"-raw2dat", "in.raw", "out.dat"},
+         {{"in.raw", raw + Filler(100)}},
+         0,
+         "\xFE completed. out.dat written.\n",
+         {{"out.dat", DatFile(raw)}}},
+        {{"-dat2mpg", "in.dat", "out.mpg"},
+         {{"in.dat", DatFile(Filler(kRaw) + RawSectors(blocks))}},
+         0,
+         done,
+         {{"out.mpg", blocks}}},
+        {{"-cif2mpg", "in.cif", "out.mpg"},
+         {{"in.cif", Filler(kCif) + CifSectors(blocks)}},
+         0,
+         done,
+         {{"out.mpg", blocks}}},
+        {{"-mpg2mpg", "in.mpg", "out.mpg"}, {{"in.mpg", stream}}, 0, done, {{"out.mpg", blocks + tail}}},
+        {{"-mpg2dat", "-r2000", "in.mpg", "out.dat"},
+         {{"in.mpg", stream}},
+         0, // -r changes nothing here
+         BannerText() +
+             "\nMPEG file source --> in.mpg\nVCD DAT destination --> out.dat\nConversion method --> mpg2dat\n"
+             "- User defined read sector size: 2000 bytes\n\n\xFE                 -> searching \r\xFE "
+             "0%\r\xFE                 "
+             "-> writing...\r\xFE 0% [00:00:00] \r\n\xFE completed. out.dat written.\n",
+         {{"out.dat", DatFile(sectors)}}},
+        {{"-dat2mpg", "in.dat", "out"},
+         {{"in.dat", dat.substr(0, 44 + 2 * kRaw + 2330)}},
+         0,
+         done,
+         {{"out.mpg", six.substr(0, 2 * kPack)}}},
+        // A console that ends with the option list shows that the run stopped before the search.
+        {{"-mpg2mpg", "nope.mpg", "o.mpg"},
+         {},
+         0,
+         "size: 2324 bytes\n\nnope.mpg could not be opened.\nFile could be missing.\n\n"},
+        {{"-raw2mpg", "in.raw", "out"}, {{"in.raw", ""}}, 1, "\n\nCould not find MPEG stream in raw image file.\n"},
+        {{"-raw2dat", "in.raw", "out"},
+         {{"in.raw", junk}},
+         1,
+         "\xFE 0%\r\n\nCould not find MPEG stream in raw image file.\n"},
+        {{"-mpg2dat", "in.mpg", "out"},
+         {{"in.mpg", std::string(1, '\0')}},
+         1,
+         "\n\nCould not find MPEG stream in MPEG file.\n"},
+        {{"-dat2mpg", "in.dat", "out"},
+         {{"in.dat", DatFile(junk)}},
+         1,
+         "\xFE 0%\r\n\nCould not find MPEG stream in DAT file.\n"},
+        {{"-dat2mpg", "in.dat", "o.mpg"},
+         {{"in.dat", "R"}, {"o.mpg", "keep"}},
+         1,
+         "dat2mpg\n\n\nThis file is " + signature},
+        {{"-dat2mpg", "in.dat", "out"},
+         {{"in.dat", "RIFX" + dat.substr(4)}},
+         1,
+         "dat2mpg\n\n\nThis file is " + signature},
+        {{"-mpg2mpg", "in.mpg", "nodir/o.mpg"}, mpg, 0, "\xFE 0%\rnodir/o.mpg could not be written.\n"},
+        {{"-mpg2mpg", "in.mpg", "in.mpg"}, mpg, 1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same},
+        {{"-raw2mpg", "-w2400", "in.mpg", "o.mpg"},
+         mpg,
+         1,
+         "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes read per step; use a "
+         "smaller -w.\n\n"}};
+    const Files in{{"in.mpg", six},
+                   {"in.cif", CifSectors(six)},
+                   {"in.dat", dat},
+                   {"in.raw", RawSectors(six)},
+                   {"in.bin", RawSectors(six)},
+                   {"in.cue", "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 "
+                              "MODE2/2352\nINDEX 01 00:00:01\n"}};
+    for (const std::string m :
+         {"raw2mpg", "raw2dat", "cif2mpg", "mpg2mpg", "mpg2dat", "dat2mpg", "cue2raw", "cue2dat", "cue2mpg"})
+        runs.push_back({{"-" + m, "-track01", "in." + m.substr(0, 3), "/dev/./full"},
+                        in,
+                        1,
+                        "Write error: /dev/./full could not be written (is the disk full?).\n\n"});
+    for (const Golden& g : runs) Expect(g);
+    TempDir dir; // no folder, pipe or file of 4 GiB is read; a pipe without a writer would wait for ever
+    WriteFile(dir / "in.mpg", blocks);
+    WriteFile(dir / "big.mpg", "");
+    ASSERT_EQ(mkdir((dir / "folder.raw").c_str(), 0755) | mkfifo((dir / "pipe.raw").c_str(), 0644) |
+                  truncate((dir / "big.mpg").c_str(), 4294967296LL) |
+                  link((dir / "in.mpg").c_str(), (dir / "hard.mpg").c_str()),
+              0);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string tail;
+        const char* binary = KORVANE_BIN;
+    } rows[] = {{{"-raw2mpg", "folder.raw", "o"}, 0, "folder.raw could not be opened.\nFile could be missing.\n\n"},
+                {{"-raw2mpg", "pipe.raw", "o"}, 0, "pipe.raw could not be opened.\nFile could be missing.\n\n"},
+                {{"-cue2mpg", "folder.raw", "o"}, 1, ""},
+                {{"-mpg2mpg", "in.mpg", "hard.mpg"}, 1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same},
+                {{"-mpg2mpg", "big.mpg", "o"},
+                 1,
+                 "size: 2324 bytes\n\nbig.mpg is 4 GiB or larger; Korvane reads sources smaller than 4 GiB "
+                 "only.\n\n"},
+                // A write refused half-way (by a file size limit, as a quota would) takes the unfinished output away.
+                {{"-c", "ulimit -f 8 && trap '' XFSZ && exec \"$0\" -mpg2mpg in.mpg out.mpg", KORVANE_BIN},
+                 1,
+                 "Write error: out.mpg could not be written (is the disk full?).\n\n",
+                 "/bin/sh"}};
     for (const auto& r : rows) {
-        TempDir dir;
-        WriteFile(dir / r.args[r.args.size() - 2], r.in);
-        const RunResult run = RunKorvane(r.args, dir.path());
-        EXPECT_EQ(run.status, 0) << r.args[0];
-        EXPECT_TRUE(ReadFile(dir / r.args.back()) == r.want) << r.args[0];
-        if (r.args[0] == "-mpg2dat") {
-            EXPECT_EQ(run.out, BannerText() + "\nMPEG file source --> in.mpg\nVCD DAT destination --> out.dat\n"
-                      "Conversion method --> mpg2dat\n- User defined read sector size: 2000 bytes\n\n\xFE    "
-                      "             -> searching \r\xFE 0%\r\xFE                 -> writing...\r\xFE 0% [00:00:00] "
-                      "\r\n\xFE completed. out.dat written.\n");
-        }
+        const RunResult run = RunKorvane(r.args, dir.path(), r.binary);
+        EXPECT_EQ(run.status, r.status) << r.args[1];
+        ExpectConsole(run.out, r.tail, r.args[1]);
     }
+    EXPECT_EQ(ListDir(dir.path()),
+              (std::vector<std::string>{"big.mpg", "folder.raw", "hard.mpg", "in.mpg", "pipe.raw"}));
+    EXPECT_TRUE(ReadFile(dir / "in.mpg") == blocks);
 }
 
 TEST(SingleFileMethods, ProgressAndTheSampleThroughDatAndBack)
 {
     TempDir dir;
-    WriteFile(dir / "big.mpg", MpegBlocks(1400));  // 3253600 bytes: 3 whole MiB, so steps of 33
+    WriteFile(dir / "big.mpg", MpegBlocks(1400)); // 3253600 bytes: 3 whole MiB, so steps of 33
     const RunResult run = RunKorvane({"-mpg2mpg", "big.mpg", "out.mpg"}, dir.path());
     std::vector<int> seen;
     for (size_t at = run.out.find("% ["); at != std::string::npos; at = run.out.find("% [", at + 1))
@@ -63,41 +156,7 @@ TEST(SingleFileMethods, ProgressAndTheSampleThroughDatAndBack)
     EXPECT_EQ(RunKorvane({"-mpg2dat", SamplePath("sample.mpg"), "s.dat"}, dir.path()).status, 0);
     EXPECT_EQ(RunKorvane({"-dat2mpg", "s.dat", "back.mpg"}, dir.path()).status, 0);
     EXPECT_TRUE(mpg.size() == 187 * kPack && ReadFile(dir / "back.mpg") == mpg);
-    if (!FileExists("/usr/bin/cdxa2mpeg"))
-        GTEST_SKIP() << "cdxa2mpeg (vcdimager) is not installed";
+    if (!std::filesystem::exists("/usr/bin/cdxa2mpeg")) GTEST_SKIP() << "cdxa2mpeg (vcdimager) is not installed";
     EXPECT_EQ(std::system(("/usr/bin/cdxa2mpeg -q " + dir / "s.dat" + " " + dir / "c.mpg").c_str()), 0);
     EXPECT_TRUE(ReadFile(dir / "c.mpg") == mpg);
-}
-
-TEST(SingleFileMethods, FailuresAndWhatTheyLeave)
-{
-    TempDir dir;
-    const std::string blocks = MpegBlocks(5), same = " writing it would destroy the input.\n\n";
-    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{{"in.mpg", blocks},
-             {"junk.mpg", Filler(20000)}, {"bad.dat", "RIFX" + RawSectors(blocks)}, {"keep.mpg", "keep"},
-             {"nopack.dat", DatHeaderTemplate() + Filler(20000)}, {"big.mpg", ""}})
-        WriteFile(dir / name, bytes);
-    ASSERT_EQ(truncate((dir / "big.mpg").c_str(), 4294967296LL), 0);  // sparse
-    ASSERT_EQ(link((dir / "in.mpg").c_str(), (dir / "hard.mpg").c_str()), 0);
-    // A tail that begins with the option list shows that the run stopped before the search.
-    const struct { std::vector<std::string> args; int status; std::string tail; const char* absent; } rows[] = {
-        {{"-mpg2mpg", "nope.mpg", "o1.mpg"}, 0, "size: 2324 bytes\n\nnope.mpg could not be opened.\nFile could be missing.\n\n", "o1.mpg"},
-        {{"-mpg2dat", "junk.mpg", "o2.dat"}, 1, "\xFE 0%\r\n\nCould not find MPEG stream in MPEG file.\n", "o2.dat"},
-        {{"-raw2dat", "junk.mpg", "o3.dat"}, 1, "\xFE 0%\r\n\nCould not find MPEG stream in raw image file.\n", "o3.dat"},
-        {{"-dat2mpg", "nopack.dat", "o4.mpg"}, 1, "\xFE 0%\r\n\nCould not find MPEG stream in DAT file.\n", "o4.mpg"},
-        {{"-dat2mpg", "bad.dat", "keep.mpg"}, 1, "dat2mpg\n\n\nThis file is not a DAT file or does not have the correct DAT signature.\n", nullptr},
-        {{"-mpg2mpg", "in.mpg", "nodir/o5.mpg"}, 0, "\xFE 0%\rnodir/o5.mpg could not be written.\n", nullptr},
-        {{"-mpg2mpg", "in.mpg", "/dev/./full"}, 1, "\r\n\nWrite error: /dev/./full could not be written (is the disk full?).\n\n", nullptr},
-        {{"-mpg2mpg", "in.mpg", "in.mpg"}, 1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same, nullptr},
-        {{"-mpg2mpg", "in.mpg", "hard.mpg"}, 1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same, nullptr},
-        {{"-mpg2mpg", "big.mpg", "o6.mpg"}, 1, "size: 2324 bytes\n\nbig.mpg is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n", "o6.mpg"},
-        {{"-raw2mpg", "-w2400", "in.mpg", "o7.mpg"}, 1, "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes read per step; use a smaller -w.\n\n", "o7.mpg"}};
-    for (const auto& r : rows) {
-        const RunResult run = RunKorvane(r.args, dir.path());
-        EXPECT_EQ(run.status, r.status) << r.args[1];
-        EXPECT_EQ(run.out.substr(run.out.size() - std::min(run.out.size(), r.tail.size())), r.tail);
-        EXPECT_EQ(run.out.find("completed"), std::string::npos) << r.args[1];
-        EXPECT_TRUE(r.absent == nullptr || !FileExists(dir / r.absent)) << r.absent;
-    }
-    EXPECT_TRUE(ReadFile(dir / "in.mpg") == blocks && ReadFile(dir / "keep.mpg") == "keep");
 }

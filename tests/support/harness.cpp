@@ -1,24 +1,20 @@
 #include "harness.h"
 
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir()
+TempDir::TempDir() : path_((fs::temp_directory_path() / "korvane-test-XXXXXX").string())
 {
-    std::string pattern = (fs::temp_directory_path() / "korvane-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir()
@@ -27,81 +23,84 @@ TempDir::~TempDir()
     fs::remove_all(path_, ignored);
 }
 
-namespace {
-
-// One word for the shell, whatever it holds.
-std::string Quoted(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-}  // namespace
-
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary)
 {
-    // Standard error goes to a file beside, so that the program's stdout is all the pipe carries.
-    const std::string errPath = cwd + "/.korvane-stderr";
-    std::string command = "cd " + Quoted(cwd) + " && exec " + Quoted(binary);
-    for (const std::string& arg : args)
-        command += " " + Quoted(arg);
-    command += " </dev/null 2>" + Quoted(errPath);
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        throw std::runtime_error("popen failed");
+    // One word for the shell each, whatever it holds.
+    const auto quoted = [](const std::string& word) {
+        return "'" + std::regex_replace(word, std::regex("'"), "'\\''") + "'";
+    };
+    std::string command = "cd " + quoted(cwd) + " && exec " + quoted(binary);
+    for (const std::string& arg : args) command += " " + quoted(arg);
+    std::FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
+    if (pipe == nullptr) throw std::runtime_error("popen failed");
     RunResult result;
     char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        result.out.append(chunk, n);
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.out.append(chunk, n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadFile(errPath);
-    std::remove(errPath.c_str());
     return result;
+}
+
+void ExpectConsole(const std::string& out, const std::string& want, const std::string& what)
+{
+    static const std::regex progress("\xFE [0-9]+%( \\[[0-9:]+\\] )?\r");
+    const std::string got =
+        std::regex_replace(want, progress, "") == want ? std::regex_replace(out, progress, "") : out;
+    if (want.rfind(BannerText(), 0) == 0)
+        EXPECT_EQ(got, want) << what;
+    else
+        EXPECT_EQ(got.substr(got.size() - std::min(got.size(), want.size())), want) << what;
+}
+
+void Expect(const Golden& g)
+{
+    TempDir dir;
+    std::string what = "korvane";
+    for (const std::string& arg : g.args) what += " " + arg;
+    for (const auto& [name, bytes] : g.inputs) {
+        fs::create_directories(fs::path(dir / name).parent_path());
+        WriteFile(dir / name, bytes);
+    }
+    const RunResult r = RunKorvane(g.args, dir.path());
+    EXPECT_EQ(r.status, g.status) << what;
+    ExpectConsole(r.out, g.console, what);
+    std::vector<std::string> names, want;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        if (!entry.is_directory()) names.push_back(fs::relative(entry.path(), dir.path()).string());
+    std::sort(names.begin(), names.end());
+    Files files = g.outputs;
+    files.insert(g.inputs.begin(), g.inputs.end());
+    for (const auto& [name, bytes] : files) {
+        const std::string got = ReadFile(dir / name);
+        EXPECT_TRUE(got == bytes) << what << ": " << name << " holds " << got.size() << " bytes, not " << bytes.size();
+        want.push_back(name);
+    }
+    EXPECT_EQ(names, want) << what;
 }
 
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
+    if (!std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("could not write " + path);
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
 }
 
 std::vector<std::string> ListDir(const std::string& path)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::string SamplePath(const std::string& relative)
-{
-    return std::string(KORVANE_SAMPLES) + "/" + relative;
-}
+std::string SamplePath(const std::string& relative) { return std::string(KORVANE_SAMPLES) + "/" + relative; }
 
-std::string BannerText()
-{
-    return "\nKorvane v1.5 by the Korvane developers\n";
-}
+std::string BannerText() { return "\nKorvane v1.5 by the Korvane developers\n"; }
 
 std::string UsageText()
 {

@@ -1,45 +1,50 @@
-// Runs the built korvane as a user would: a subprocess in a temporary folder,
-// with its exact standard output bytes and exit status.
+// Runs the built korvane as a user would: a subprocess in a temporary folder, with
+// its exact console bytes and exit status.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 struct RunResult {
-    int status = -1;   // exit status; -1 when it did not exit normally
-    std::string out;   // every byte written to standard output
-    std::string err;   // standard error (the program should never use it)
+    int status = -1; // exit status; -1 when it did not exit normally
+    std::string out; // every byte written to standard output, and to standard error (never used)
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
+struct TempDir {
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
     std::string path_;
 };
 
-// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the
-// test build that reads one step per system call (KORVANE_STEPWISE_BIN).
-RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
-                     const char* binary = KORVANE_BIN);
+// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
+// build that reads one step per system call (KORVANE_STEPWISE_BIN).
+RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary = KORVANE_BIN);
+
+using Files = std::map<std::string, std::string>; // file name -> bytes
+
+// One run with all it must print and leave.
+struct Golden {
+    std::vector<std::string> args;
+    Files inputs; // written before the run (names may hold folders); they must stay as they are
+    int status;
+    // All the program prints when this begins with the banner, else the end of it. Unless it
+    // holds progress lines, those are left out of the console (their time estimates vary).
+    std::string console;
+    Files outputs = {}; // all the run leaves beside its inputs
+};
+// Runs `g` in a fresh folder and checks its status, console and every file then in the folder.
+void Expect(const Golden& g);
+void ExpectConsole(const std::string& out, const std::string& want,
+                   const std::string& what); // `what` names the run
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
-// The names of the entries of a folder, sorted.
-std::vector<std::string> ListDir(const std::string& path);
-
-// Where the shipped samples are unpacked in the build tree.
-std::string SamplePath(const std::string& relative);
-
-// The banner as the program prints it first: "\n" + banner line + "\n".
-std::string BannerText();
-// The usage text, byte for byte.
-std::string UsageText();
+std::vector<std::string> ListDir(const std::string& path); // the names in a folder, sorted
+std::string SamplePath(const std::string& relative);       // a shipped sample, unpacked in the build tree
+std::string BannerText();                                  // as the program prints it first: "\n" + banner line + "\n"
+std::string UsageText();                                   // byte for byte
