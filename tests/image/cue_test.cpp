@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "harness.h"
 #include "synth.h"
@@ -81,7 +80,7 @@ TEST(CueSheet, TablesLinesOutputsAndRefusals)
         for (const std::string m : {"raw", "dat", "mpg"}) {
             const std::string sheet = "FILE " + std::string(name) + body;
             cases.push_back(
-                {crlf ? std::regex_replace(sheet, std::regex("\n"), "\r\n") + " \t\r\n\r\n" : sheet,
+                {crlf ? ReplaceAll(sheet, "\n", "\r\n") + " \t\r\n\r\n" : sheet,
                  said.at(m),
                  m,
                  image,

@@ -23,6 +23,9 @@ struct TempDir {
 
 // Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
 // build that reads one step per system call (KORVANE_STEPWISE_BIN).
+// `text` with every `from` replaced by `to`.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary = KORVANE_BIN);
 
 using Files = std::map<std::string, std::string>; // file name -> bytes
