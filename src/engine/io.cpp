@@ -37,13 +37,17 @@ uint64_t aheadStart = 0;  // file offset of readAhead[0] (of the first step in s
 size_t aheadLength = 0;   // bytes of the file that the batch holds
 uint64_t position = 0;    // where the next source read begins
 
-// A batch read into slots instead (slotStride 0: a plain batch): the kept
-// bytes of the step at aheadStart + i * slotStep lie at
-// slotBase + i * slotStride + slotLead; the rest of each step goes to passedOver.
-size_t slotStride = 0;
-size_t slotStep = 0;
-size_t slotKeep = 0;
-size_t slotLead = 0;
+// How a batch read into slots lies: the first `keep` bytes of the step at
+// aheadStart + i * step are at slotBase + i * stride + lead; the rest of each
+// step goes to passedOver. A plain batch has stride 0.
+struct SlotLayout {
+    size_t step, keep, lead, stride;
+    bool operator==(const SlotLayout& other) const
+    {
+        return step == other.step && keep == other.keep && lead == other.lead && stride == other.stride;
+    }
+};
+SlotLayout slotLayout{};
 uint8_t* slotBase = nullptr;
 iovec slots[kQueueEntries];
 uint8_t passedOver[kLargestStep];
@@ -147,7 +151,7 @@ void ReadAhead(size_t length)
     const size_t got = ReadAt(start, readAhead, kReadAhead > needed ? kReadAhead : needed);
     aheadStart = start;
     aheadLength = got;
-    slotStride = 0;
+    slotLayout = SlotLayout{};
     if (got < needed)
         ReadFailed();
 }
@@ -174,29 +178,26 @@ size_t ReadSlotsAt(size_t count)
 // Reads a batch of steps from `position` into slots. The first slot sits at the
 // destination's offset within a page, so the slots later leave for the file
 // from an address the kernel copies whole pages from.
-void ReadSlots(size_t step, size_t keep, size_t lead, size_t stride)
+void ReadSlots(const SlotLayout& layout)
 {
     FlushQueue();  // queued bytes lie in the slots
-    const size_t perStep = keep < step ? 2 : 1;
-    size_t count = (sizeof readAhead - kSlack - (kPage - 1)) / stride;
+    const size_t perStep = layout.keep < layout.step ? 2 : 1;
+    size_t count = (sizeof readAhead - kSlack - (kPage - 1)) / layout.stride;
     if (count > kQueueEntries / perStep)
         count = kQueueEntries / perStep;
-    if (kReadAhead < stride)
+    if (kReadAhead < layout.stride)
         count = 1;  // the one-step test build
     slotBase = readAhead + destBytes % kPage;
     size_t entries = 0;
     for (size_t i = 0; i < count; ++i) {
-        slots[entries++] = iovec{slotBase + i * stride + lead, keep};
+        slots[entries++] = iovec{slotBase + i * layout.stride + layout.lead, layout.keep};
         if (perStep == 2)
-            slots[entries++] = iovec{passedOver, step - keep};
+            slots[entries++] = iovec{passedOver, layout.step - layout.keep};
     }
     aheadStart = position;
     aheadLength = ReadSlotsAt(entries);
-    slotStride = stride;
-    slotStep = step;
-    slotKeep = keep;
-    slotLead = lead;
-    if (aheadLength < step)
+    slotLayout = layout;
+    if (aheadLength < layout.step)
         ReadFailed();
 }
 
@@ -262,7 +263,7 @@ std::FILE* OpenSourceFile(const std::string& path)
     sourceName = path;
     aheadStart = position = 0;
     aheadLength = 0;
-    slotStride = 0;
+    slotLayout = SlotLayout{};
     return file;
 }
 
@@ -311,7 +312,7 @@ std::FILE* OpenDestFile(const std::string& path)
 
 const uint8_t* SourceBytes(size_t length)
 {
-    if (slotStride != 0 || position < aheadStart || position + length > aheadStart + aheadLength)
+    if (slotLayout.stride != 0 || position < aheadStart || position + length > aheadStart + aheadLength)
         ReadAhead(length);
     const uint8_t* view = readAhead + (position - aheadStart);
     position += length;
@@ -320,12 +321,11 @@ const uint8_t* SourceBytes(size_t length)
 
 uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride)
 {
-    const bool inBatch = slotStride == stride && slotStep == length && slotKeep == keep &&
-                         slotLead == lead && position >= aheadStart &&
-                         (position - aheadStart) % length == 0 &&
-                         position + length <= aheadStart + aheadLength;
+    const SlotLayout layout{length, keep, lead, stride};
+    const bool inBatch = slotLayout == layout && position >= aheadStart &&
+                         (position - aheadStart) % length == 0 && position + length <= aheadStart + aheadLength;
     if (!inBatch)
-        ReadSlots(length, keep, lead, stride);
+        ReadSlots(layout);
     uint8_t* view = slotBase + (position - aheadStart) / length * stride + lead;
     position += length;
     return view;
