@@ -122,7 +122,7 @@ bool FixLoop(Transfer& t)
             firstBlockDone = true;
             FirstBlockTest(t.step);
             if (initialHeaderCorrectionFlag != 0)
-                WriteDest(InitialCorrectionSequence(), INITIAL_SEQUENCE_SIZE);
+                WriteInitialSequence(t);
         }
         if (IsBrokenBlock(t.step)) {
             ++badBlocks;

@@ -169,6 +169,21 @@ void WriteStep(Transfer& t)
         QueueDest(t.step, MAX_WRITE_SECTORS);
 }
 
+// A .dat must stay whole sectors: written plain, the sequence would shift every
+// later sector off its 2352-byte place, so a wrapped stream gets it as the four
+// payloads it is made of (4 x 2324 bytes).
+void WriteInitialSequence(Transfer& t)
+{
+    const uint8_t* sequence = InitialCorrectionSequence();
+    if (t.manner != Manner::Wrap) {
+        WriteDest(sequence, INITIAL_SEQUENCE_SIZE);
+        return;
+    }
+    static_assert(INITIAL_SEQUENCE_SIZE % FORM2_PAYLOAD_SIZE == 0, "the sequence is whole packs");
+    for (size_t at = 0; at < INITIAL_SEQUENCE_SIZE; at += FORM2_PAYLOAD_SIZE)
+        QueueSector(t, sequence + at);
+}
+
 void ProgressUpdate(Transfer& t)
 {
     const int32_t percent = static_cast<int32_t>(((counter >> 20) * 100) / t.divisor);

@@ -31,6 +31,9 @@ struct Transfer {
 void ReadStep(Transfer& t);
 // Writes the current step's output.
 void WriteStep(Transfer& t);
+// Writes the initial correction sequence: its four packs as four data sectors
+// when the stream is being wrapped, else as they are.
+void WriteInitialSequence(Transfer& t);
 // Prints the progress line when the percentage has changed.
 void ProgressUpdate(Transfer& t);
 
