@@ -5,7 +5,6 @@
 // -cue2mpg or -cue2mpg -fix -nobumper; bit 2 puts the sheet in "s"; bit 3 adds
 // -track N with N = bits 4-7.
 #include "fuzz_support.h"
-#include "synth.h"
 
 // Lays the BINs down in the work folder once, and returns it.
 static const std::string& WithBins(const std::string& folder)
@@ -13,11 +12,11 @@ static const std::string& WithBins(const std::string& folder)
     std::string stream = MpegBlocks(10);
     stream.replace(3 * kPack + 1000, 4, std::string("\x00\x00\x01\xB9", 4))
         .replace(4 * kPack + 2, 3, "UUU"); // a bumper's end, a broken block
-    fuzz::WriteWholeFile(folder + "/a.bin", std::string(2 * kRaw, '\0') + RawSectors(stream));
+    WriteFile(folder + "/a.bin", std::string(2 * kRaw, '\0') + RawSectors(stream));
     for (const char* other : {"sample.bin", "two.bin", "svcd.bin", "fixture.bin"})
         fuzz::fs::create_hard_link(folder + "/a.bin", folder + "/" + other);
     fuzz::fs::create_directory(folder + "/s");
-    fuzz::WriteWholeFile(folder + "/s/b.bin", RawSectors(MpegBlocks(4)) + std::string(100, 'x'));
+    WriteFile(folder + "/s/b.bin", RawSectors(MpegBlocks(4)) + std::string(100, 'x'));
     return folder;
 }
 
@@ -27,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::string& folder = WithBins(fuzz::Folder());
     const uint8_t control = data[0];
     const std::string sheet = folder + ((control & 0x04) != 0 ? "/s/in.cue" : "/in.cue");
-    fuzz::WriteWholeFile(sheet, std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+    WriteFile(sheet, std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     static const char* const kMethods[] = {"-cue2raw", "-cue2dat", "-cue2mpg", "-cue2mpg"};
     std::vector<std::string> args{"korvane", kMethods[control & 0x03]};
     if ((control & 0x03) == 3) args.insert(args.end(), {"-fix", "-nobumper"});

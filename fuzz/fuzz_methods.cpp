@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                                                                 : int(v % 32800)));
     }
     const std::string& folder = fuzz::Folder();
-    fuzz::WriteWholeFile(folder + "/in.bin", std::string(reinterpret_cast<const char*>(data) + at, size - at));
+    WriteFile(folder + "/in.bin", std::string(reinterpret_cast<const char*>(data) + at, size - at));
     const std::string source = folder + (code <= 3 ? "/in.cue" : "/in.bin");
-    if (code <= 3) fuzz::WriteWholeFile(source, kSheets[flags >> 6]);
+    if (code <= 3) WriteFile(source, kSheets[flags >> 6]);
     args.insert((flags & 0x20) != 0 ? args.begin() + 1 : args.end(), kMethodOptions[code - 1]);
     args.insert(args.end(), {source, folder + "/out/o"});
     // Every 2324 bytes wrapped into a sector, a padded last one, the .dat header with its
-    // 30 leading sectors, and the initial sequence of -fix.
-    fuzz::RunAndCheck(args, (size - at) / 2324 * 2352 + 2352 + 44 + 30 * 2352 + 9296, code > 3);
+    // 30 leading sectors, and the initial sequence of -fix (four sectors in a .dat).
+    fuzz::RunAndCheck(args, (size - at) / 2324 * 2352 + 2352 + 44 + 30 * 2352 + 4 * 2352, code > 3);
     return 0;
 }

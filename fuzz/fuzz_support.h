@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "cli/cli.h"
 #include "image/cue.h"
 #include "settings/settings.h"
+#include "synth.h" // and whole files
 
 namespace fuzz {
 
@@ -23,19 +23,19 @@ inline std::string console;       // what the run printed
 inline bool overran = false;      // a transfer ended past its end
 inline uint32_t afterPreScan = 0; // where the bumper pre-scan of the current transfer left the source
 
+inline ssize_t Keep(void*, const char* data, size_t size) // the program's text is kept for the checks
+{
+    console.append(data, size);
+    return static_cast<ssize_t>(size);
+}
+
 // The work folder of this process under TMPDIR, with its "out" folder; removed at exit.
 inline const std::string& Folder()
 {
     static const std::string folder = [] {
         std::string name = (fs::temp_directory_path() / "korvane-fuzz-XXXXXX").string();
         if (mkdtemp(name.data()) == nullptr || !fs::create_directory(name + "/out")) std::abort();
-        static const cookie_io_functions_t keep{nullptr,
-                                                [](void*, const char* data, size_t size) {
-                                                    console.append(data, size);
-                                                    return static_cast<ssize_t>(size);
-                                                },
-                                                nullptr, nullptr};
-        stdout = fopencookie(nullptr, "w", keep); // the program's text is kept for the checks
+        stdout = fopencookie(nullptr, "w", {nullptr, Keep, nullptr, nullptr});
         endRun = [](int status) { throw status; };
         return name;
     }();
@@ -83,11 +83,6 @@ inline void RunAndCheck(std::vector<std::string> args, uint64_t largest, bool on
         fs::remove_all(Folder());
         std::abort();
     }
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace fuzz

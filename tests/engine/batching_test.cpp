@@ -1,16 +1,9 @@
 // The engine reads many steps per system call and gathers its writes; a test
 // build reads one step per call. Both must leave exactly the same files and
 // print exactly the same console, whatever the source holds.
-#include <gtest/gtest.h>
-
-#include <map>
-
 #include "harness.h"
-#include "synth.h"
 
 namespace {
-
-using Files = std::map<std::string, std::string>;
 
 std::string WithFaults(std::string stream)
 {
@@ -26,8 +19,7 @@ void ExpectSameRun(const std::vector<std::string>& args, const Files& inputs)
         WriteFile(batched / name, bytes);
         WriteFile(stepwise / name, bytes);
     }
-    const RunResult a = RunKorvane(args, batched.path());
-    const RunResult b = RunKorvane(args, stepwise.path(), KORVANE_STEPWISE_BIN);
+    const RunResult a = RunKorvane(args, batched.path()), b = RunKorvane(args, stepwise.path(), KORVANE_STEPWISE_BIN);
     EXPECT_EQ(a.status, b.status);
     EXPECT_EQ(a.out, b.out);
     const std::vector<std::string> files = ListDir(batched.path());

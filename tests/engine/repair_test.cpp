@@ -1,7 +1,4 @@
-#include <gtest/gtest.h>
-
 #include "harness.h"
-#include "synth.h"
 
 using namespace std::string_literals;
 
@@ -14,29 +11,19 @@ static std::string InitialSequence()
     std::string seq(9296, '\xFF'); // padding bytes unless placed below
     const std::string pack = "\0\0\1\xBA\x21\0\1"s, rate = "\x80\x1B\x91"s, padding = "\0\0\1\xBE\x08"s,
                       system = "\0\0\1\xBB\0\x09"s;
-    const struct {
-        size_t at;
-        std::string bytes;
-    } pieces[] = {{0, pack + "\0\x09"s + rate}, // SCR 4
-                  {12, system + rate + "\x01\xE1\xFF\xE0\xE0\x2E"},
-                  {27, padding + "\xF3\x0F"},
-                  {2324, pack + "\x09\x69" + rate}, // 2291
-                  {2336, system + rate + "\x05\xE0\xFF\xC0\xC0\x20"},
-                  {2351, padding + "\xDF\x0F"},
-                  {4628, pack + "\x12\xC9" + rate},
-                  {4640, padding + "\xFE\xFF\x0F"},
-                  {6948, kEnd + pack + "\x1C\x29" + rate},
-                  {6964, padding + "\xEA\xFF\x0F"},
-                  {9252, kEnd + std::string(40, '\0')}};
-    for (const auto& p : pieces) seq.replace(p.at, p.bytes.size(), p.bytes);
+    const std::pair<size_t, std::string> pieces[] = {{0, pack + "\0\x09"s + rate}, // SCR 4
+                                                     {12, system + rate + "\x01\xE1\xFF\xE0\xE0\x2E"},
+                                                     {27, padding + "\xF3\x0F"},
+                                                     {2324, pack + "\x09\x69" + rate}, // 2291
+                                                     {2336, system + rate + "\x05\xE0\xFF\xC0\xC0\x20"},
+                                                     {2351, padding + "\xDF\x0F"},
+                                                     {4628, pack + "\x12\xC9" + rate},
+                                                     {4640, padding + "\xFE\xFF\x0F"},
+                                                     {6948, kEnd + pack + "\x1C\x29" + rate},
+                                                     {6964, padding + "\xEA\xFF\x0F"},
+                                                     {9252, kEnd + std::string(40, '\0')}};
+    for (const auto& [at, bytes] : pieces) seq.replace(at, bytes.size(), bytes);
     return seq;
-}
-
-// The output, and the completion line followed by the repair report.
-static void Check(const std::vector<std::string>& args, const std::string& in, const std::string& want,
-                  const std::string& report)
-{
-    Expect({args, {{args[2], in}}, 0, "written.\n" + report, {{args[3], want}}});
 }
 
 TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
@@ -47,10 +34,7 @@ TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
     // The last window that fits before the limit 29568 holds an end code 1568 bytes before it.
     const std::string nearLimit = (MpegBlocks(2).substr(0, 4000) + kEnd + b).replace(28000, 4, kEnd);
     const auto at3 = [&](const char* bytes2to4) { return std::string(b).replace(3 * kPack + 2, 3, bytes2to4, 3); };
-    const struct {
-        const char* option;
-        std::string in, want, report;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::string, std::string> rows[] = {
         {"-fix", b, b, Fixed(0)},
         {"-fix", noPadding, InitialSequence() + noPadding, kApplied + Fixed(0)},
         {"-fix", b.substr(0, 2 * kPack) + lost + b, b.substr(0, 2 * kPack) + b, Fixed(1)},
@@ -61,7 +45,15 @@ TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
         {"-fix", at3("\0\0\x21"), at3("\0\0\x21"), Fixed(0)}, // 01 BA 21 will do
         {"-nobumper", bumper, b, Fixed(0)},
         {"-nobumper", nearLimit, nearLimit.substr(4004), Fixed(0)}};
-    for (const auto& r : rows) Check({"-mpg2mpg", r.option, "in.mpg", "out.mpg"}, r.in, r.want, r.report);
+    for (const auto& [option, in, want, report] : rows) // the output, and the report after the completion line
+        Expect(Korvane("-mpg2mpg " + std::string(option) + " in.mpg out.mpg", {{"in.mpg", in}})
+                   .Exits(0, "written.\n" + report, {{"out.mpg", want}}));
+    // In a .dat the sequence takes four sectors of its own, as if the stream had begun with it.
+    TempDir dir;
+    WriteFile(dir / "s.mpg", InitialSequence() + noPadding);
+    ASSERT_EQ(RunKorvane({"-mpg2dat", "s.mpg", "s.dat"}, dir.path()).status, 0);
+    Expect(Korvane("-mpg2dat -fix in.mpg out.dat", {{"in.mpg", noPadding}})
+               .Exits(0, "written.\n" + kApplied + Fixed(0), {{"out.dat", ReadFile(dir / "s.dat")}}));
 }
 
 // In a raw image 00 00 at a payload's end and an EDC that begins 01 B9 form an end
@@ -70,9 +62,21 @@ TEST(RepairMpgStream, FirstBlockBrokenBlocksAndBumper)
 TEST(RepairRawImage, EndCodeAcrossPayloadAndEdcIsRefused)
 {
     std::string image = RawSectors(MpegBlocks(1).replace(2320, 4, kEnd) + std::string(kPack, '\0') + MpegBlocks(4));
-    image.replace(2348, 4, "\x11\x22\x33\x44")
-        .replace(kRaw + 2348, 2,
-                 "\x01\xB9"); // sector 0's EDC holds no byte of 01 BA 21 where the check looks
-    Check({"-raw2mpg", "-nobumper", "in.raw", "out.mpg"}, image, InitialSequence() + MpegBlocks(4),
-          kApplied + Fixed(1));
+    // Sector 0's EDC holds no byte of 01 BA 21 where the check looks.
+    image.replace(2348, 4, "\x11\x22\x33\x44").replace(kRaw + 2348, 2, "\x01\xB9");
+    Expect(Korvane("-raw2mpg -nobumper in.raw out.mpg", {{"in.raw", image}})
+               .Exits(0, "written.\n" + kApplied + Fixed(1), {{"out.mpg", InitialSequence() + MpegBlocks(4)}}));
+}
+
+// A bumper is cut once per run. The first track's pre-scan reads on to the end code in the
+// second track and accepts it, so nothing of the first track is left; the second track is
+// not pre-scanned and keeps its end code.
+TEST(RepairCueImage, BumperRemovedOncePerRun)
+{
+    const std::string s = MpegBlocks(6).replace(2 * kPack - 4, 4, kEnd);
+    const std::string sheet = "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 MODE2/2352\n"
+                              "INDEX 01 00:00:01\nTRACK 03 MODE2/2352\nINDEX 01 00:00:04\n";
+    const std::string bin = std::string(kRaw, '\0') + RawSectors(MpegBlocks(3)) + RawSectors(s);
+    Expect(Korvane("-cue2mpg -nobumper in.cue o", {{"in.bin", bin}, {"in.cue", sheet}})
+               .Exits(0, "written.\n\n" + Fixed(0), {{"o01.mpg", ""}, {"o02.mpg", s}}));
 }

@@ -1,6 +1,5 @@
 // The six single-file methods: exact output bytes and console, progress, and damaged, truncated or
 // refused inputs, each ending with a clear message and the right status, leaving no output behind.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,13 +7,11 @@
 #include <filesystem>
 
 #include "harness.h"
-#include "synth.h"
 
 TEST(SingleFileMethods, OutputsConsolesAndFailures)
 {
     const std::string blocks = MpegBlocks(5), tail = Filler(700, 3), stream = Filler(1000, 5) + blocks + tail,
-                      junk = Filler(20000);
-    const std::string raw = Filler(2 * kRaw, 9) + RawSectors(blocks),
+                      junk = Filler(20000), raw = Filler(2 * kRaw, 9) + RawSectors(blocks),
                       padded = blocks + tail + std::string(kPack - 700, '\0');
     std::string sectors; // of a .dat made from `stream`: 30 leading ones, then 6 with data, the last one
                          // padded, from 00:08:12
@@ -25,88 +22,55 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
             (k < 30 ? std::string("\x02\x01\0\x60\0\x01\0\x60\0", 9) + std::string(kPack, '\0') + "\xAF\x2B\x17\xD8"
                     : "\x02\x01\x01\x62\x0F\x01\x01\x62\x0F" + padded.substr((k - 30) * kPack, kPack) +
                           std::string(4, '\0'));
-    const std::string done = "\xFE completed. out.mpg written.\n", same = " writing it would destroy the input.\n\n";
-    const std::string six = MpegBlocks(6), dat = DatFile(RawSectors(six)),
-                      signature = "not a DAT file or does not have the correct DAT signature.\n";
+    const std::string done = "\xFE completed. out.mpg written.\n", same = " writing it would destroy the input.\n\n",
+                      none = "\n\nCould not find MPEG stream in ", six = MpegBlocks(6), dat = DatFile(RawSectors(six)),
+                      signature =
+                          "dat2mpg\n\n\nThis file is not a DAT file or does not have the correct DAT signature.\n";
     const Files mpg{{"in.mpg", blocks}};
     std::vector<Golden> runs{
-        {{"-raw2mpg", "in.raw", "out.mpg"}, {{"in.raw", raw}}, 0, done, {{"out.mpg", blocks}}},
-        {{"-raw2dat", "in.raw", "out.dat"},
-         {{"in.raw", raw + Filler(100)}},
-         0,
-         "\xFE completed. out.dat written.\n",
-         {{"out.dat", DatFile(raw)}}},
-        {{"-dat2mpg", "in.dat", "out.mpg"},
-         {{"in.dat", DatFile(Filler(kRaw) + RawSectors(blocks))}},
-         0,
-         done,
-         {{"out.mpg", blocks}}},
-        {{"-cif2mpg", "in.cif", "out.mpg"},
-         {{"in.cif", Filler(kCif) + CifSectors(blocks)}},
-         0,
-         done,
-         {{"out.mpg", blocks}}},
-        {{"-mpg2mpg", "in.mpg", "out.mpg"}, {{"in.mpg", stream}}, 0, done, {{"out.mpg", blocks + tail}}},
-        {{"-mpg2dat", "-r2000", "in.mpg", "out.dat"},
-         {{"in.mpg", stream}},
-         0, // -r changes nothing here
-         BannerText() +
-             "\nMPEG file source --> in.mpg\nVCD DAT destination --> out.dat\nConversion method --> mpg2dat\n"
-             "- User defined read sector size: 2000 bytes\n\n\xFE                 -> searching \r\xFE "
-             "0%\r\xFE                 "
-             "-> writing...\r\xFE 0% [00:00:00] \r\n\xFE completed. out.dat written.\n",
-         {{"out.dat", DatFile(sectors)}}},
-        {{"-dat2mpg", "in.dat", "out"},
-         {{"in.dat", dat.substr(0, 44 + 2 * kRaw + 2330)}},
-         0,
-         done,
-         {{"out.mpg", six.substr(0, 2 * kPack)}}},
+        Korvane("-raw2mpg in.raw out.mpg", {{"in.raw", raw}}).Exits(0, done, {{"out.mpg", blocks}}),
+        Korvane("-raw2dat in.raw out.dat", {{"in.raw", raw + Filler(100)}})
+            .Exits(0, "\xFE completed. out.dat written.\n", {{"out.dat", DatFile(raw)}}),
+        Korvane("-dat2mpg in.dat out.mpg", {{"in.dat", DatFile(Filler(kRaw) + RawSectors(blocks))}})
+            .Exits(0, done, {{"out.mpg", blocks}}),
+        Korvane("-cif2mpg in.cif out.mpg", {{"in.cif", Filler(kCif) + CifSectors(blocks)}})
+            .Exits(0, done, {{"out.mpg", blocks}}),
+        Korvane("-mpg2mpg in.mpg out.mpg", {{"in.mpg", stream}}).Exits(0, done, {{"out.mpg", blocks + tail}}),
+        Korvane("-mpg2dat -r2000 in.mpg out.dat", {{"in.mpg", stream}}) // -r changes nothing here
+            .Exits(0,
+                   BannerText() +
+                       "\nMPEG file source --> in.mpg\nVCD DAT destination --> out.dat\nConversion method --> mpg2dat\n"
+                       "- User defined read sector size: 2000 bytes\n\n\xFE                 -> searching \r\xFE 0%\r"
+                       "\xFE                 -> writing...\r\xFE 0% [00:00:00] \r\n\xFE completed. out.dat written.\n",
+                   {{"out.dat", DatFile(sectors)}}),
+        Korvane("-dat2mpg in.dat out", {{"in.dat", dat.substr(0, 44 + 2 * kRaw + 2330)}})
+            .Exits(0, done, {{"out.mpg", six.substr(0, 2 * kPack)}}),
         // A console that ends with the option list shows that the run stopped before the search.
-        {{"-mpg2mpg", "nope.mpg", "o.mpg"},
-         {},
-         0,
-         "size: 2324 bytes\n\nnope.mpg could not be opened.\nFile could be missing.\n\n"},
-        {{"-raw2mpg", "in.raw", "out"}, {{"in.raw", ""}}, 1, "\n\nCould not find MPEG stream in raw image file.\n"},
-        {{"-raw2dat", "in.raw", "out"},
-         {{"in.raw", junk}},
-         1,
-         "\xFE 0%\r\n\nCould not find MPEG stream in raw image file.\n"},
-        {{"-mpg2dat", "in.mpg", "out"},
-         {{"in.mpg", std::string(1, '\0')}},
-         1,
-         "\n\nCould not find MPEG stream in MPEG file.\n"},
-        {{"-dat2mpg", "in.dat", "out"},
-         {{"in.dat", DatFile(junk)}},
-         1,
-         "\xFE 0%\r\n\nCould not find MPEG stream in DAT file.\n"},
-        {{"-dat2mpg", "in.dat", "o.mpg"},
-         {{"in.dat", "R"}, {"o.mpg", "keep"}},
-         1,
-         "dat2mpg\n\n\nThis file is " + signature},
-        {{"-dat2mpg", "in.dat", "out"},
-         {{"in.dat", "RIFX" + dat.substr(4)}},
-         1,
-         "dat2mpg\n\n\nThis file is " + signature},
-        {{"-mpg2mpg", "in.mpg", "nodir/o.mpg"}, mpg, 0, "\xFE 0%\rnodir/o.mpg could not be written.\n"},
-        {{"-mpg2mpg", "in.mpg", "in.mpg"}, mpg, 1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same},
-        {{"-raw2mpg", "-w2400", "in.mpg", "o.mpg"},
-         mpg,
-         1,
-         "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes read per step; use a "
-         "smaller -w.\n\n"}};
-    const Files in{{"in.mpg", six},
-                   {"in.cif", CifSectors(six)},
-                   {"in.dat", dat},
-                   {"in.raw", RawSectors(six)},
-                   {"in.bin", RawSectors(six)},
-                   {"in.cue", "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 "
-                              "MODE2/2352\nINDEX 01 00:00:01\n"}};
+        Korvane("-mpg2mpg nope.mpg o.mpg")
+            .Exits(0, "size: 2324 bytes\n\nnope.mpg could not be opened.\nFile could be missing.\n\n"),
+        Korvane("-raw2mpg in.raw out", {{"in.raw", ""}}).Exits(1, none + "raw image file.\n"),
+        Korvane("-raw2dat in.raw out", {{"in.raw", junk}}).Exits(1, "\xFE 0%\r" + none + "raw image file.\n"),
+        Korvane("-mpg2dat in.mpg out", {{"in.mpg", std::string(1, '\0')}}).Exits(1, none + "MPEG file.\n"),
+        Korvane("-dat2mpg in.dat out", {{"in.dat", DatFile(junk)}}).Exits(1, "\xFE 0%\r" + none + "DAT file.\n"),
+        Korvane("-dat2mpg in.dat o.mpg", {{"in.dat", "R"}, {"o.mpg", "keep"}}).Exits(1, signature),
+        Korvane("-dat2mpg in.dat out", {{"in.dat", "RIFX" + dat.substr(4)}}).Exits(1, signature),
+        Korvane("-mpg2mpg in.mpg nodir/o.mpg", mpg).Exits(0, "\xFE 0%\rnodir/o.mpg could not be written.\n"),
+        Korvane("-mpg2mpg in.mpg in.mpg", mpg).Exits(1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same),
+        Korvane("-raw2mpg -w2400 in.mpg o.mpg", mpg)
+            .Exits(1, "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes read per step; use a "
+                      "smaller -w.\n\n")};
+    const Files in{
+        {"in.mpg", six},
+        {"in.cif", CifSectors(six)},
+        {"in.dat", dat},
+        {"in.raw", RawSectors(six)},
+        {"in.bin", RawSectors(six)},
+        {"in.cue",
+         "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 MODE2/2352\nINDEX 01 00:00:01\n"}};
     for (const std::string m :
          {"raw2mpg", "raw2dat", "cif2mpg", "mpg2mpg", "mpg2dat", "dat2mpg", "cue2raw", "cue2dat", "cue2mpg"})
-        runs.push_back({{"-" + m, "-track01", "in." + m.substr(0, 3), "/dev/./full"},
-                        in,
-                        1,
-                        "Write error: /dev/./full could not be written (is the disk full?).\n\n"});
+        runs.push_back(Korvane("-" + m + " -track01 in." + m.substr(0, 3) + " /dev/./full", in)
+                           .Exits(1, "Write error: /dev/./full could not be written (is the disk full?).\n\n"));
     for (const Golden& g : runs) Expect(g);
     TempDir dir; // no folder, pipe or file of 4 GiB is read; a pipe without a writer would wait for ever
     WriteFile(dir / "in.mpg", blocks);
@@ -115,28 +79,21 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
                   truncate((dir / "big.mpg").c_str(), 4294967296LL) |
                   link((dir / "in.mpg").c_str(), (dir / "hard.mpg").c_str()),
               0);
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string tail;
-        const char* binary = KORVANE_BIN;
-    } rows[] = {{{"-raw2mpg", "folder.raw", "o"}, 0, "folder.raw could not be opened.\nFile could be missing.\n\n"},
-                {{"-raw2mpg", "pipe.raw", "o"}, 0, "pipe.raw could not be opened.\nFile could be missing.\n\n"},
-                {{"-cue2mpg", "folder.raw", "o"}, 1, ""},
-                {{"-mpg2mpg", "in.mpg", "hard.mpg"}, 1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same},
-                {{"-mpg2mpg", "big.mpg", "o"},
-                 1,
-                 "size: 2324 bytes\n\nbig.mpg is 4 GiB or larger; Korvane reads sources smaller than 4 GiB "
-                 "only.\n\n"},
-                // A write refused half-way (by a file size limit, as a quota would) takes the unfinished output away.
-                {{"-c", "ulimit -f 8 && trap '' XFSZ && exec \"$0\" -mpg2mpg in.mpg out.mpg", KORVANE_BIN},
-                 1,
-                 "Write error: out.mpg could not be written (is the disk full?).\n\n",
-                 "/bin/sh"}};
-    for (const auto& r : rows) {
-        const RunResult run = RunKorvane(r.args, dir.path(), r.binary);
-        EXPECT_EQ(run.status, r.status) << r.args[1];
-        ExpectConsole(run.out, r.tail, r.args[1]);
+    const std::string opened = " could not be opened.\nFile could be missing.\n\n";
+    for (const Golden& g :
+         {Korvane("-raw2mpg folder.raw o").Exits(0, "folder.raw" + opened),
+          Korvane("-raw2mpg pipe.raw o").Exits(0, "pipe.raw" + opened), Korvane("-cue2mpg folder.raw o").Exits(1, ""),
+          Korvane("-mpg2mpg in.mpg hard.mpg").Exits(1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same),
+          Korvane("-mpg2mpg big.mpg o")
+              .Exits(
+                  1,
+                  "size: 2324 bytes\n\nbig.mpg is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n"),
+          // A write refused half-way (by a file size limit, as a quota would) takes the unfinished output away.
+          Golden{{"-c", "ulimit -f 8 && trap '' XFSZ && exec \"$0\" -mpg2mpg in.mpg out.mpg", KORVANE_BIN}, {}}.Exits(
+              1, "Write error: out.mpg could not be written (is the disk full?).\n\n")}) {
+        const RunResult run = RunKorvane(g.args, dir.path(), g.args[0] == "-c" ? "/bin/sh" : KORVANE_BIN);
+        EXPECT_EQ(run.status, g.status) << g.args[1];
+        ExpectConsole(run.out, g.console, g.args[1]);
     }
     EXPECT_EQ(ListDir(dir.path()),
               (std::vector<std::string>{"big.mpg", "folder.raw", "hard.mpg", "in.mpg", "pipe.raw"}));

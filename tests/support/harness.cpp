@@ -1,13 +1,10 @@
 #include "harness.h"
 
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -46,30 +43,27 @@ RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cw
     return result;
 }
 
-// The console without its progress lines ("\xFE 12% [00:00:03] \r" or "\xFE 12%\r").
-static std::string WithoutProgress(const std::string& text)
+// Whether `line` (between "\xFE " and "\r") is a progress line: "12%" or "12% [00:00:03] ".
+static bool IsProgress(const std::string& line)
 {
-    std::string kept;
-    for (size_t i = 0; i < text.size();) {
-        size_t j = i + 2;
-        if (text.compare(i, 2, "\xFE ") == 0 && j < text.size() && std::isdigit(static_cast<uint8_t>(text[j]))) {
-            while (j < text.size() && std::isdigit(static_cast<uint8_t>(text[j]))) ++j;
-            if (j < text.size() && text[j] == '%') {
-                size_t k = j + 1;
-                if (text.compare(k, 2, " [") == 0) {
-                    k += 2;
-                    while (k < text.size() && (std::isdigit(static_cast<uint8_t>(text[k])) || text[k] == ':')) ++k;
-                    k = text.compare(k, 2, "] ") == 0 ? k + 2 : text.size();
-                }
-                if (k < text.size() && text[k] == '\r') {
-                    i = k + 1;
-                    continue;
-                }
-            }
-        }
-        kept += text[i++];
+    const size_t percent = line.find_first_not_of("0123456789");
+    if (percent == 0 || percent == std::string::npos || line[percent] != '%') return false;
+    const std::string time = line.substr(percent + 1);
+    return time.empty() ||
+           (time.size() >= 4 && time.compare(0, 2, " [") == 0 &&
+            time.find_first_not_of("0123456789:", 2) == time.size() - 2 && time.compare(time.size() - 2, 2, "] ") == 0);
+}
+
+// `text` without its progress lines.
+static std::string WithoutProgress(std::string text)
+{
+    for (size_t at = text.find("\xFE "), end; at != std::string::npos; at = text.find("\xFE ", at)) {
+        if ((end = text.find('\r', at)) != std::string::npos && IsProgress(text.substr(at + 2, end - at - 2)))
+            text.erase(at, end + 1 - at);
+        else
+            ++at;
     }
-    return kept;
+    return text;
 }
 
 void ExpectConsole(const std::string& out, const std::string& want, const std::string& what)
@@ -79,6 +73,24 @@ void ExpectConsole(const std::string& out, const std::string& want, const std::s
         EXPECT_EQ(got, want) << what;
     else
         EXPECT_EQ(got.substr(got.size() - std::min(got.size(), want.size())), want) << what;
+}
+
+Golden Korvane(const std::string& command, const Files& inputs)
+{
+    Golden g{{}, inputs};
+    for (size_t at = 0, space; at < command.size(); at = space + 1) {
+        space = std::min(command.find(' ', at), command.size());
+        g.args.push_back(command.substr(at, space - at));
+    }
+    return g;
+}
+
+Golden& Golden::Exits(int code, const std::string& text, const Files& files)
+{
+    status = code;
+    console = text;
+    outputs = files;
+    return *this;
 }
 
 void Expect(const Golden& g)
@@ -107,18 +119,6 @@ void Expect(const Golden& g)
     EXPECT_EQ(names, want) << what;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    if (!std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        throw std::runtime_error("could not write " + path);
-}
-
 std::vector<std::string> ListDir(const std::string& path)
 {
     std::vector<std::string> names;
@@ -131,21 +131,4 @@ std::string SamplePath(const std::string& relative) { return std::string(KORVANE
 
 std::string BannerText() { return "\nKorvane v1.5 by the Korvane developers\n"; }
 
-std::string UsageText()
-{
-    return "Usage  :  Korvane [options] [-track##] inputfile outputfile\n\n"
-           "Options:  -cue2raw       .cue --> .raw  (.cue to .raw/.bin track image)\n"
-           "          -cue2dat       .cue --> .dat\n"
-           "          -cue2mpg       .cue --> .mpg\n"
-           "          -raw2dat       .raw --> .dat  (.raw/.bin track image to .dat)\n"
-           "          -raw2mpg       .raw --> .mpg\n"
-           "          -cif2mpg       .cif --> .mpg\n"
-           "          -mpg2mpg       .mpg --> .mpg\n"
-           "          -mpg2dat       .mpg --> .dat\n"
-           "          -dat2mpg       .dat --> .mpg\n\n"
-           "          -track##       extract only track ## from a .cue/bin\n"
-           "          -r####         force read of ####-byte sectors\n"
-           "          -w####         force write of ####-byte sectors\n"
-           "          -nobumper      removes CD-i MPEG sequence bumper\n"
-           "          -fix           fix broken MPEG blocks during .mpg output\n\n";
-}
+std::string UsageText() { return ReadFile(std::string(KORVANE_GOLDEN) + "/usage.txt"); }

@@ -1,10 +1,14 @@
 // Runs the built korvane as a user would: a subprocess in a temporary folder, with
-// its exact console bytes and exit status.
+// its exact console bytes and exit status. Each test includes this header only.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
+
+#include "synth.h"
 
 struct RunResult {
     int status = -1; // exit status; -1 when it did not exit normally
@@ -21,11 +25,11 @@ struct TempDir {
     std::string path_;
 };
 
-// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
-// build that reads one step per system call (KORVANE_STEPWISE_BIN).
 // `text` with every `from` replaced by `to`.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
+// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
+// build that reads one step per system call (KORVANE_STEPWISE_BIN).
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary = KORVANE_BIN);
 
 using Files = std::map<std::string, std::string>; // file name -> bytes
@@ -34,19 +38,21 @@ using Files = std::map<std::string, std::string>; // file name -> bytes
 struct Golden {
     std::vector<std::string> args;
     Files inputs; // written before the run (names may hold folders); they must stay as they are
-    int status;
+    int status = 0;
     // All the program prints when this begins with the banner, else the end of it. Unless it
     // holds progress lines, those are left out of the console (their time estimates vary).
-    std::string console;
+    std::string console = "";
     Files outputs = {}; // all the run leaves beside its inputs
+
+    Golden& Exits(int code, const std::string& text, const Files& files = {}); // sets status, console and outputs
 };
+// korvane with the words of `command` (split at spaces) as its arguments, run beside `inputs`.
+Golden Korvane(const std::string& command, const Files& inputs = {});
 // Runs `g` in a fresh folder and checks its status, console and every file then in the folder.
 void Expect(const Golden& g);
 void ExpectConsole(const std::string& out, const std::string& want,
                    const std::string& what); // `what` names the run
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListDir(const std::string& path); // the names in a folder, sorted
 std::string SamplePath(const std::string& relative);       // a shipped sample, unpacked in the build tree
 std::string BannerText();                                  // as the program prints it first: "\n" + banner line + "\n"

@@ -1,5 +1,8 @@
 #include "synth.h"
 
+#include <fstream>
+#include <stdexcept>
+
 std::string Filler(size_t length, unsigned seed)
 {
     std::string bytes(length, '\0');
@@ -60,4 +63,16 @@ std::string DatFile(const std::string& rawSectors)
     for (const size_t at : {4, 40}) // each size counts the bytes after it
         for (size_t i = 0; i < 4; ++i) dat[at + i] = static_cast<char>((rawSectors.size() + 40 - at) >> 8 * i);
     return dat + rawSectors;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    if (!std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        throw std::runtime_error("could not write " + path);
 }

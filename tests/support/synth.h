@@ -1,5 +1,5 @@
-// Synthetic MPEG streams, sectors and images, so that the tests need no binary
-// blobs. Filler bytes never form 00 00 01 (no pack start, no end code by chance).
+// Synthetic MPEG streams, sectors and images, so that the tests and the fuzz targets need no
+// binary blobs; filler bytes never form 00 00 01 (no pack start, no end code by chance).
 #pragma once
 
 #include <cstddef>
@@ -21,3 +21,7 @@ std::string RawSectors(const std::string& payload, uint32_t firstFrame = 0, int 
 std::string CifSectors(const std::string& payload); // 2332-byte sectors: 8 filler bytes, then 2324 of payload
 // A .dat as an authoring tool writes it: the RIFF/CDXA header with its two sizes set, then raw sectors.
 std::string DatFile(const std::string& rawSectors);
+
+// Whole files, for both.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes); // throws when it cannot
