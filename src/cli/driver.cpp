@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "cli/cli.h"
+#include "engine/io.h"
 #include "methods/methods.h"
 #include "settings/settings.h"
 
@@ -47,6 +48,7 @@ void ShowStats()
 
 int RunKorvane(int argc, char** argv)
 {
+    KeepStandardStreamsOpen();
     std::printf("\n%s\n", kBanner);
     ParseCmdLine(argc, argv);
     std::printf("\n");

@@ -12,15 +12,20 @@ struct MethodOption {
     const char* name;
     int16_t code;
     int16_t output;
-    bool clearsFix;  // the methods with raw or DAT output switch -fix off when parsed
+    bool clearsFix;      // the methods with raw or DAT output switch -fix off when parsed
+    // The methods that copy whole sectors switch the bumper removal off as well: a
+    // cut at a byte would leave every copied sector off its 2352-byte place (and in
+    // a track under 15 MiB the cut after the stream's own end code leaves next to
+    // nothing of it).
+    bool copiesSectors;
 };
 
 constexpr MethodOption kMethodOptions[] = {
-    {"-cue2raw", kCue2raw, kRawOutput, true},   {"-cue2mpg", kCue2mpg, kMpegOutput, false},
-    {"-cue2dat", kCue2dat, kDatOutput, true},   {"-raw2mpg", kRaw2mpg, kMpegOutput, false},
-    {"-raw2dat", kRaw2dat, kDatOutput, true},   {"-dat2mpg", kDat2mpg, kMpegOutput, false},
-    {"-cif2mpg", kCif2mpg, kMpegOutput, false}, {"-mpg2mpg", kMpg2mpg, kMpegOutput, false},
-    {"-mpg2dat", kMpg2dat, kDatOutput, true},
+    {"-cue2raw", kCue2raw, kRawOutput, true, true},   {"-cue2mpg", kCue2mpg, kMpegOutput, false, false},
+    {"-cue2dat", kCue2dat, kDatOutput, true, true},   {"-raw2mpg", kRaw2mpg, kMpegOutput, false, false},
+    {"-raw2dat", kRaw2dat, kDatOutput, true, true},   {"-dat2mpg", kDat2mpg, kMpegOutput, false, false},
+    {"-cif2mpg", kCif2mpg, kMpegOutput, false, false}, {"-mpg2mpg", kMpg2mpg, kMpegOutput, false, false},
+    {"-mpg2dat", kMpg2dat, kDatOutput, true, false},
 };
 
 // Default source extension by the method code in force when the name is read.
@@ -77,6 +82,8 @@ bool ApplyMethodOption(const char* arg)
         datormpg = option.output;
         if (option.clearsFix)
             fixOption = 0;
+        if (option.copiesSectors)
+            bumperCheck = 0;
         return true;
     }
     return false;

@@ -252,6 +252,13 @@ std::FILE* OpenReadable(const std::string& path)
 
 }  // namespace
 
+void KeepStandardStreamsOpen()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
+            Fatal("The standard streams could not be opened.\n\n");
+}
+
 std::FILE* OpenSourceFile(const std::string& path)
 {
     std::FILE* file = OpenReadable(path);

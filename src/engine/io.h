@@ -15,6 +15,10 @@
 // Sources must stay below this: every offset of a run is 32-bit.
 constexpr uint64_t kLargestSource = UINT64_C(0xFFFFFFFF);
 
+// Opens /dev/null on any of the standard descriptors 0-2 that is closed, so that
+// no file of the run can be given one of them and take the console's text.
+void KeepStandardStreamsOpen();
+
 // Opens `path` for binary reading and makes it the source of the read-ahead.
 // Returns nullptr when it can't be opened or is a directory.
 std::FILE* OpenSourceFile(const std::string& path);

@@ -27,6 +27,7 @@ TEST(CommandLine, UsageNamesOptionsAndRefusals)
           Korvane("-cue2mpg movie out").Exits(1, cue), Korvane("movie -cue2mpg out").Exits(1, cue),
           Korvane("-fix -raw2dat in.bin out").Exits(0, Missing(true, "in.bin", "out.dat", "")),
           Korvane("-raw2dat -fix a b").Exits(0, Missing(true, "a.raw", "b.dat", fix) + count),
+          Korvane("-nobumper -raw2dat a b").Exits(0, Missing(true, "a.raw", "b.dat", "")), // both repairs off
           Korvane("-mpg2mpg " + n + " " + n + ".mpg -fix")
               .Exits(0, Missing(false, n + ".mpg", n + ".mpg", sizes(2324, 2324))),
           Korvane("-r100 -w200 -cif2mpg c d").Exits(0, Missing(false, "c.cif", "d.mpg", sizes(2332, 2324))),

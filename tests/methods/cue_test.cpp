@@ -58,4 +58,8 @@ TEST(CueMethods, RealImagesAsOneBinAndAsOneBinPerTrack)
             runs.push_back(cue(options, sheet, inputs, files));
     for (const Golden& g : runs) Expect(g);
     EXPECT_TRUE(Payloads(vcd, 1128984, 2027424).substr(0, 434588) == ReadFile(SamplePath("sample.mpg")));
+    // With standard output closed, a track file must not be given its descriptor and take in the console.
+    TempDir dir;
+    RunKorvane({"-c", "exec \"$0\" -cue2raw -track02 \"$1\" o.raw >&-", KORVANE_BIN, sample}, dir.path(), "/bin/sh");
+    EXPECT_TRUE(ReadFile(dir / "o.raw") == vcd.substr(1058400));
 }
