@@ -38,8 +38,10 @@ size_t aheadLength = 0;   // bytes of the file that the batch holds
 uint64_t position = 0;    // where the next source read begins
 
 // How a batch read into slots lies: the first `keep` bytes of the step at
-// aheadStart + i * step are at slotBase + i * stride + lead; the rest of each
-// step goes to passedOver. A plain batch has stride 0.
+// aheadStart + i * step are at slotBase + i * stride + lead. The rest of a step
+// is read right after them, into the start of the next slot, where the next
+// step then overwrites it (so a step that keeps part of itself has stride ==
+// keep). A plain batch has stride 0.
 struct SlotLayout {
     size_t step, keep, lead, stride;
     bool operator==(const SlotLayout& other) const
@@ -50,7 +52,6 @@ struct SlotLayout {
 SlotLayout slotLayout{};
 uint8_t* slotBase = nullptr;
 iovec slots[kQueueEntries];
-uint8_t passedOver[kLargestStep];
 int sourceFd = -1;
 std::string sourceName;
 
@@ -181,21 +182,19 @@ size_t ReadSlotsAt(size_t count)
 void ReadSlots(const SlotLayout& layout)
 {
     FlushQueue();  // queued bytes lie in the slots
-    const size_t perStep = layout.keep < layout.step ? 2 : 1;
-    size_t count = (sizeof readAhead - kSlack - (kPage - 1)) / layout.stride;
-    if (count > kQueueEntries / perStep)
-        count = kQueueEntries / perStep;
+    // One vector entry a step: fewer pieces for the kernel to copy than a
+    // second entry for the bytes passed over.
+    const size_t spill = layout.step - layout.keep;
+    size_t count = (sizeof readAhead - kSlack - (kPage - 1) - spill) / layout.stride;
+    if (count > kQueueEntries)
+        count = kQueueEntries;
     if (kReadAhead < layout.stride)
         count = 1;  // the one-step test build
     slotBase = readAhead + destBytes % kPage;
-    size_t entries = 0;
-    for (size_t i = 0; i < count; ++i) {
-        slots[entries++] = iovec{slotBase + i * layout.stride + layout.lead, layout.keep};
-        if (perStep == 2)
-            slots[entries++] = iovec{passedOver, layout.step - layout.keep};
-    }
+    for (size_t i = 0; i < count; ++i)
+        slots[i] = iovec{slotBase + i * layout.stride + layout.lead, layout.step};
     aheadStart = position;
-    aheadLength = ReadSlotsAt(entries);
+    aheadLength = ReadSlotsAt(count);
     slotLayout = layout;
     if (aheadLength < layout.step)
         ReadFailed();

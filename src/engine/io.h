@@ -45,9 +45,11 @@ const uint8_t* SourceBytes(size_t length);
 // Reads the next `length`-byte step of the source like SourceBytes, but keeps
 // only its first `keep` bytes: they are read `lead` bytes into a `stride`-byte
 // slot that follows the previous step's slot, and that is where the returned
-// pointer points. The slot's other bytes are the caller's (a sector can be built
-// around the kept bytes in place); slots queued whole, one after the other,
-// leave as one contiguous write.
+// pointer points. The rest of the step is read into the start of the next slot,
+// so a step that keeps only part of itself needs `stride` == `keep`; a whole
+// step leaves the slot's other bytes to the caller (a sector can be built
+// around it in place). Slots queued whole, one after the other, leave as one
+// contiguous write.
 uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride);
 
 // Copies up to `length` bytes from the source position; returns how many there were.
