@@ -126,20 +126,28 @@ void WriteAll(int fd, const uint8_t* data, size_t length, off_t at)
     }
 }
 
-// Reads up to `length` bytes of the source at `offset`; fewer only at its end
-// or on an error, which the callers treat alike.
-size_t ReadAt(uint64_t offset, uint8_t* into, size_t length)
+// Reads the `left` entries of the vector from `next` on from source offset
+// `offset`; returns the bytes read, fewer only at the end of the source or on
+// an error, which the callers treat alike.
+size_t ReadVectorAt(uint64_t offset, iovec* next, size_t left)
 {
     size_t got = 0;
-    while (got < length) {
-        const ssize_t n = pread(sourceFd, into + got, length - got, static_cast<off_t>(offset + got));
+    while (left > 0) {
+        const ssize_t n = preadv(sourceFd, next, static_cast<int>(left), static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += static_cast<size_t>(n);
+        SkipTransferred(next, left, static_cast<size_t>(n));
     }
     return got;
+}
+
+size_t ReadAt(uint64_t offset, uint8_t* into, size_t length)
+{
+    iovec whole{into, length};
+    return ReadVectorAt(offset, &whole, 1);
 }
 
 // Reads a new batch, from the page that holds `position`, holding at least the
@@ -155,25 +163,6 @@ void ReadAhead(size_t length)
     slotLayout = SlotLayout{};
     if (got < needed)
         ReadFailed();
-}
-
-// Reads up to `count` slots' steps from `position`; returns the bytes read,
-// fewer only at the end of the source or on an error.
-size_t ReadSlotsAt(size_t count)
-{
-    iovec* next = slots;
-    size_t left = count;
-    size_t got = 0;
-    while (left > 0) {
-        const ssize_t n = preadv(sourceFd, next, static_cast<int>(left), static_cast<off_t>(position + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-        SkipTransferred(next, left, static_cast<size_t>(n));
-    }
-    return got;
 }
 
 // Reads a batch of steps from `position` into slots. The first slot sits at the
@@ -194,7 +183,7 @@ void ReadSlots(const SlotLayout& layout)
     for (size_t i = 0; i < count; ++i)
         slots[i] = iovec{slotBase + i * layout.stride + layout.lead, layout.step};
     aheadStart = position;
-    aheadLength = ReadSlotsAt(count);
+    aheadLength = ReadVectorAt(position, slots, count);
     slotLayout = layout;
     if (aheadLength < layout.step)
         ReadFailed();

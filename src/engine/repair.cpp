@@ -116,7 +116,7 @@ void BumperPreScan(const Transfer& t)
 bool FixLoop(Transfer& t)
 {
     bool firstBlockDone = false;
-    while (uint64_t{counter} + MAX_READ_SECTORS <= t.end) {
+    while (StepFits(MAX_READ_SECTORS, t.end)) {
         ReadStep(t);
         if (!firstBlockDone) {
             firstBlockDone = true;
@@ -132,7 +132,7 @@ bool FixLoop(Transfer& t)
             SeekSource(counter);
             // A step of many sectors from the pack found may not fit before the
             // end: leave the rest to the tail loop rather than read past the end.
-            if (uint64_t{counter} + MAX_READ_SECTORS > t.end)
+            if (!StepFits(MAX_READ_SECTORS, t.end))
                 return true;
             ReadStep(t);
         }

@@ -37,11 +37,6 @@ Transfer NewTransfer(uint32_t end)
     return t;
 }
 
-bool StepFits(uint32_t step, uint32_t end)
-{
-    return uint64_t{counter} + step <= end;
-}
-
 constexpr size_t kEdcSize = 4;
 
 // A data sector gathered from its header, the payload where it lies, and the
@@ -154,6 +149,11 @@ bool WritesDat()
 }
 
 }  // namespace
+
+bool StepFits(uint32_t step, uint32_t end)
+{
+    return uint64_t{counter} + step <= end;
+}
 
 void ReadStep(Transfer& t)
 {

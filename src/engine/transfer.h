@@ -27,6 +27,8 @@ struct Transfer {
     const uint8_t* step;         // the bytes of the current step
 };
 
+// Whether a step of `step` bytes from `counter` ends at or before `end` (no wrap).
+bool StepFits(uint32_t step, uint32_t end);
 // Reads one step of MAX_READ_SECTORS bytes and advances `counter`.
 void ReadStep(Transfer& t);
 // Writes the current step's output.
