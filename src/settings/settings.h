@@ -4,7 +4,7 @@
 // sets the sizes and the source position before it hands a transfer to the
 // engine, and the repairs keep their counters here for the final report.
 // There is one run per process; ResetSettings() restores every default so that
-// tests and fuzz targets can run the program logic more than once.
+// tests and the fuzz target can run the program logic more than once.
 #pragma once
 
 #include <cstdint>
@@ -108,7 +108,7 @@ extern uint8_t (&buf)[BUF_SIZE];
 void ResetSettings();
 
 // How a run ends early (after a fatal failure, status 1, or the usage text,
-// status 0). It is std::exit; the fuzz targets put in a function that throws,
+// status 0). It is std::exit; the fuzz target puts in a function that throws,
 // so that one input's failure does not end the fuzzer. It must not return.
 extern void (*endRun)(int status);
 

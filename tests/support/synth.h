@@ -1,4 +1,4 @@
-// Synthetic MPEG streams, sectors and images, so that the tests and the fuzz targets need no
+// Synthetic MPEG streams, sectors and images, so that the tests and the fuzz target need no
 // binary blobs; filler bytes never form 00 00 01 (no pack start, no end code by chance).
 #pragma once
 
