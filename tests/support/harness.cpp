@@ -43,22 +43,12 @@ RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cw
     return result;
 }
 
-// Whether `line` (between "\xFE " and "\r") is a progress line: "12%" or "12% [00:00:03] ".
-static bool IsProgress(const std::string& line)
-{
-    const size_t percent = line.find_first_not_of("0123456789");
-    if (percent == 0 || percent == std::string::npos || line[percent] != '%') return false;
-    const std::string time = line.substr(percent + 1);
-    return time.empty() ||
-           (time.size() >= 4 && time.compare(0, 2, " [") == 0 &&
-            time.find_first_not_of("0123456789:", 2) == time.size() - 2 && time.compare(time.size() - 2, 2, "] ") == 0);
-}
-
-// `text` without its progress lines.
+// `text` without its progress lines, "\xFE 12%\r" or "\xFE 12% [00:00:03] \r" (their estimates vary).
 static std::string WithoutProgress(std::string text)
 {
-    for (size_t at = text.find("\xFE "), end; at != std::string::npos; at = text.find("\xFE ", at)) {
-        if ((end = text.find('\r', at)) != std::string::npos && IsProgress(text.substr(at + 2, end - at - 2)))
+    for (size_t at = text.find("\xFE "); at != std::string::npos; at = text.find("\xFE ", at)) {
+        const size_t percent = text.find_first_not_of("0123456789", at + 2), end = text.find('\r', at);
+        if (percent > at + 2 && percent < end && text[percent] == '%' && end < text.find('\n', at))
             text.erase(at, end + 1 - at);
         else
             ++at;
