@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "cli/cli.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "methods/methods.h"
 #include "settings/settings.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "settings/settings.h"
 
 namespace {

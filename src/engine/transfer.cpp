@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "engine/transfer.h"
 #include "settings/settings.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "image/sector.h"
 #include "settings/settings.h"
 

@@ -5,7 +5,7 @@
 
 #include "cli/cli.h"
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "image/sector.h"
 #include "methods/methods.h"
 #include "settings/settings.h"

@@ -1,5 +1,5 @@
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "io/io.h"
 #include "harness.h"
 #include "image/sector.h"
 #include "settings/settings.h"

@@ -1,4 +1,4 @@
-// File access for the engine and the methods, and the only place that makes
+// File access for the image readers, the engine and the methods, and the only place that makes
 // system calls on the files of a run. The source is read ahead in large
 // batches into one aligned buffer and handed out as views of whole steps; the
 // bytes a transfer keeps are gathered and written with one call per batch.

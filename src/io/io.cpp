@@ -1,4 +1,4 @@
-#include "engine/io.h"
+#include "io/io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/engine.h"
 #include "image/sector.h"
 #include "settings/settings.h"
 
@@ -275,8 +274,12 @@ bool MeasureSourceFile(const std::string& path, uint32_t& length)
     if (file == nullptr)
         return false;
     RefuseOversizeSource(file, path);
-    length = lof(file);
+    struct stat info {};
+    const bool measured = fstat(fileno(file), &info) == 0;
     std::fclose(file);
+    if (!measured)
+        Fatal("\n\nRead error: the length of %s could not be measured.\n\n", path.c_str());
+    length = static_cast<uint32_t>(info.st_size);
     return true;
 }
 
