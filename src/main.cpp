@@ -1,6 +1,3 @@
 #include "cli/cli.h"
 
-int main(int argc, char** argv)
-{
-    return RunKorvane(argc, argv);
-}
+int main(int argc, char** argv) { return RunKorvane(argc, argv); }

@@ -29,7 +29,7 @@ void PrintReport()
         std::printf("\xFE %ld MPEG block correction(s) applied.\n\n", static_cast<long>(badBlocks));
 }
 
-}  // namespace
+} // namespace
 
 void ShowStats()
 {

@@ -12,7 +12,7 @@ struct MethodOption {
     const char* name;
     int16_t code;
     int16_t output;
-    bool clearsFix;      // the methods with raw or DAT output switch -fix off when parsed
+    bool clearsFix; // the methods with raw or DAT output switch -fix off when parsed
     // The methods that copy whole sectors switch the bumper removal off as well: a
     // cut at a byte would leave every copied sector off its 2352-byte place (and in
     // a track under 15 MiB the cut after the stream's own end code leaves next to
@@ -21,10 +21,14 @@ struct MethodOption {
 };
 
 constexpr MethodOption kMethodOptions[] = {
-    {"-cue2raw", kCue2raw, kRawOutput, true, true},   {"-cue2mpg", kCue2mpg, kMpegOutput, false, false},
-    {"-cue2dat", kCue2dat, kDatOutput, true, true},   {"-raw2mpg", kRaw2mpg, kMpegOutput, false, false},
-    {"-raw2dat", kRaw2dat, kDatOutput, true, true},   {"-dat2mpg", kDat2mpg, kMpegOutput, false, false},
-    {"-cif2mpg", kCif2mpg, kMpegOutput, false, false}, {"-mpg2mpg", kMpg2mpg, kMpegOutput, false, false},
+    {"-cue2raw", kCue2raw, kRawOutput, true, true},
+    {"-cue2mpg", kCue2mpg, kMpegOutput, false, false},
+    {"-cue2dat", kCue2dat, kDatOutput, true, true},
+    {"-raw2mpg", kRaw2mpg, kMpegOutput, false, false},
+    {"-raw2dat", kRaw2dat, kDatOutput, true, true},
+    {"-dat2mpg", kDat2mpg, kMpegOutput, false, false},
+    {"-cif2mpg", kCif2mpg, kMpegOutput, false, false},
+    {"-mpg2mpg", kMpg2mpg, kMpegOutput, false, false},
     {"-mpg2dat", kMpg2dat, kDatOutput, true, false},
 };
 
@@ -33,12 +37,17 @@ const char* SourceExtension(int16_t code)
 {
     switch (code) {
     case kRaw2mpg:
-    case kRaw2dat: return ".raw";
-    case kDat2mpg: return ".dat";
-    case kCif2mpg: return ".cif";
+    case kRaw2dat:
+        return ".raw";
+    case kDat2mpg:
+        return ".dat";
+    case kCif2mpg:
+        return ".cif";
     case kMpg2mpg:
-    case kMpg2dat: return ".mpg";
-    default: return ".cue";
+    case kMpg2dat:
+        return ".mpg";
+    default:
+        return ".cue";
     }
 }
 
@@ -104,7 +113,7 @@ void TakeName(const char* arg, std::string& into, const char* extension)
         into += extension;
 }
 
-}  // namespace
+} // namespace
 
 int existExtension(const char* path)
 {
@@ -180,5 +189,5 @@ void Help()
                stdout);
     std::fflush(stdout);
     endRun(0);
-    std::abort();  // endRun never returns
+    std::abort(); // endRun never returns
 }

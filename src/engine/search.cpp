@@ -13,10 +13,7 @@ constexpr int32_t kSearchedBytes = 4;     // only the first four pattern bytes a
 constexpr uint32_t kLeastMargin = 2352;   // an occurrence must begin this far before the limit
 constexpr int32_t kNothingPrinted = -127; // no percentage takes it: the first window prints
 
-bool WindowFits(uint32_t at, uint32_t limit)
-{
-    return uint64_t{at} + kWindow <= limit;
-}
+bool WindowFits(uint32_t at, uint32_t limit) { return uint64_t{at} + kWindow <= limit; }
 
 // The first placement of `pattern` (m bytes) wholly within text[0 .. length-1], or -1. It
 // looks only where the pattern's last byte stands, with memchr, which passes over long runs
@@ -25,7 +22,8 @@ int32_t FirstOccurrence(const uint8_t* text, const uint8_t* pattern, int32_t len
 {
     const uint8_t* const end = text + length;
     for (const uint8_t* last = text + m - 1; last < end; ++last) {
-        last = static_cast<const uint8_t*>(std::memchr(last, pattern[m - 1], static_cast<size_t>(end - last)));
+        last = static_cast<const uint8_t*>(
+            std::memchr(last, pattern[m - 1], static_cast<size_t>(end - last)));
         if (last == nullptr)
             return -1;
         if (std::memcmp(last - (m - 1), pattern, static_cast<size_t>(m - 1)) == 0)
@@ -34,7 +32,7 @@ int32_t FirstOccurrence(const uint8_t* text, const uint8_t* pattern, int32_t len
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 uint32_t lof(std::FILE* stream)
 {

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int32_t kNothingPrinted = -127;
-constexpr int32_t kEstimateEvery = 2;  // percentage points between two estimates
+constexpr int32_t kEstimateEvery = 2; // percentage points between two estimates
 
 Manner MannerOfRun()
 {
@@ -67,8 +67,8 @@ void StepInPlace(Transfer& t)
         QueueDest(t.step, MAX_WRITE_SECTORS);
         return;
     }
-    uint8_t* payload = SourceStepInSlot(FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_OFFSET,
-                                        RAW_SECTOR_SIZE);
+    uint8_t* payload = SourceStepInSlot(FORM2_PAYLOAD_SIZE, FORM2_PAYLOAD_SIZE,
+                                        FORM2_PAYLOAD_OFFSET, RAW_SECTOR_SIZE);
     t.step = payload;
     BuildDataSectorHeader(payload - FORM2_PAYLOAD_OFFSET, t.address);
     std::memset(payload + FORM2_PAYLOAD_SIZE, 0, kEdcSize);
@@ -139,21 +139,16 @@ void LastPiece(Transfer& t)
     uint8_t* padded = QueueDestRoom(RAW_SECTOR_SIZE);
     BuildDataSectorHeader(padded, t.address);
     std::memcpy(padded + FORM2_PAYLOAD_OFFSET, piece, rest);
-    std::memset(padded + FORM2_PAYLOAD_OFFSET + rest, 0, RAW_SECTOR_SIZE - FORM2_PAYLOAD_OFFSET - rest);
+    std::memset(padded + FORM2_PAYLOAD_OFFSET + rest, 0,
+                RAW_SECTOR_SIZE - FORM2_PAYLOAD_OFFSET - rest);
     AdvanceAddress(t.address);
 }
 
-bool WritesDat()
-{
-    return method == kCue2dat || method == kRaw2dat || method == kMpg2dat;
-}
+bool WritesDat() { return method == kCue2dat || method == kRaw2dat || method == kMpg2dat; }
 
-}  // namespace
+} // namespace
 
-bool StepFits(uint32_t step, uint32_t end)
-{
-    return uint64_t{counter} + step <= end;
-}
+bool StepFits(uint32_t step, uint32_t end) { return uint64_t{counter} + step <= end; }
 
 void ReadStep(Transfer& t)
 {

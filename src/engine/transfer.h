@@ -9,10 +9,10 @@
 
 // How a transfer moves bytes; it follows from the sizes and the method code.
 enum class Manner {
-    Copy,    // whole steps unchanged (track images, .dat from images)
-    Unwrap,  // one sector stride per step, its payload written
-    Stream,  // a plain MPEG stream in 2324-byte steps
-    Wrap,    // a plain MPEG stream, each step into one data sector
+    Copy,   // whole steps unchanged (track images, .dat from images)
+    Unwrap, // one sector stride per step, its payload written
+    Stream, // a plain MPEG stream in 2324-byte steps
+    Wrap,   // a plain MPEG stream, each step into one data sector
 };
 
 struct Transfer {
@@ -24,7 +24,7 @@ struct Transfer {
     int32_t percentAtEstimate;   // percentage of the last remaining-time estimate
     int hours, minutes, seconds; // the last estimate
     std::time_t start;
-    const uint8_t* step;         // the bytes of the current step
+    const uint8_t* step; // the bytes of the current step
 };
 
 // Whether a step of `step` bytes from `counter` ends at or before `end` (no wrap).

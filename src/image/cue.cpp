@@ -20,15 +20,16 @@ namespace {
 
 constexpr const char* kIncomplete =
     "CUE file is incomplete and is missing the necessary track information.\n\n";
-constexpr const char* kSizeWarning = "\n** BIN size does not match size expected in CUE file. **\n\n";
+constexpr const char* kSizeWarning =
+    "\n** BIN size does not match size expected in CUE file. **\n\n";
 constexpr int64_t kFramesPerSecond = 75;
 constexpr int64_t kFramesPerMinute = 4500;
-constexpr size_t kModeCharAt = 4;     // MODE2/2352: the '2'
-constexpr size_t kSizeTextAt = 6;     // MODE2/2352: "2352"
+constexpr size_t kModeCharAt = 4; // MODE2/2352: the '2'
+constexpr size_t kSizeTextAt = 6; // MODE2/2352: "2352"
 constexpr size_t kSizeTextLength = 4;
 
 struct BinFile {
-    std::string path;  // the name that opened
+    std::string path; // the name that opened
     uint32_t length;
 };
 
@@ -37,18 +38,15 @@ size_t selectedFile = 0;
 
 // State of one reading of the sheet.
 struct Sheet {
-    bool lineStart = true;       // no word yet on the current line
+    bool lineStart = true; // no word yet on the current line
     bool wordAtLineStart = false;
     bool trackSeen = false;
     char modeChar = 0;
-    int32_t sectorSize = 0;      // from the latest TRACK line; 0 when unusable
+    int32_t sectorSize = 0; // from the latest TRACK line; 0 when unusable
     int64_t frame[MAX_TRACKS] = {};
 };
 
-[[noreturn]] void Incomplete()
-{
-    Fatal("%s", kIncomplete);
-}
+[[noreturn]] void Incomplete() { Fatal("%s", kIncomplete); }
 
 // Skips white space; line ends mark the start of a new line.
 void SkipSpace(Sheet& sheet)
@@ -162,9 +160,10 @@ BinFile OpenBin(const std::string& name)
         }
         return BinFile{path, length};
     }
-    Fatal("%s could not be opened or accessed.\nThe filename specified inside the CUE file could be "
-          "wrong\n\n",
-          tries[1].c_str());
+    Fatal(
+        "%s could not be opened or accessed.\nThe filename specified inside the CUE file could be "
+        "wrong\n\n",
+        tries[1].c_str());
 }
 
 void FileStep(Sheet& sheet)
@@ -189,7 +188,7 @@ void FileStep(Sheet& sheet)
 
 void TrackStep(Sheet& sheet)
 {
-    ReadNumber(sheet);  // the track number is not used
+    ReadNumber(sheet); // the track number is not used
     std::string mode;
     if (!ReadWord(sheet, mode))
         Incomplete();
@@ -206,7 +205,7 @@ void TrackStep(Sheet& sheet)
 
 void IndexStep(Sheet& sheet)
 {
-    ReadNumber(sheet);  // the index number is not used
+    ReadNumber(sheet); // the index number is not used
     const int64_t mm = ReadNumber(sheet);
     ExpectColon();
     const int64_t ss = ReadNumber(sheet);
@@ -280,7 +279,8 @@ void WarnOnSizeMismatch(const std::vector<bool>& pastEnd)
                 last = r;
         if (last < 0)
             continue;
-        const bool partialSector = binFiles[f].length % static_cast<uint32_t>(track[last].sectorSize) != 0;
+        const bool partialSector =
+            binFiles[f].length % static_cast<uint32_t>(track[last].sectorSize) != 0;
         if (partialSector || pastEnd[f])
             std::printf("%s", kSizeWarning);
     }
@@ -327,7 +327,7 @@ void EndOfSheet(const Sheet& sheet)
     SingleMode1Track(sheet);
 }
 
-}  // namespace
+} // namespace
 
 void ReadCUESheet()
 {
@@ -351,8 +351,8 @@ void DrawTable()
     std::printf(" Track #     mm:ss.ff     Sector Size          LBA Start        LBA End    \n");
     for (int i = 0; i <= totalTracks; ++i) {
         const TrackRecord& r = track[i];
-        std::printf("    %d        %.2d:%.2d.%.2d     %.4d bytes/sector    %9ld      %9ld\n", i, r.mm,
-                    r.ss, r.ff, r.sectorSize, static_cast<long>(r.startOffset),
+        std::printf("    %d        %.2d:%.2d.%.2d     %.4d bytes/sector    %9ld      %9ld\n", i,
+                    r.mm, r.ss, r.ff, r.sectorSize, static_cast<long>(r.startOffset),
                     static_cast<long>(r.endOffset));
     }
     std::printf("\n");
@@ -369,20 +369,11 @@ void SetupTracks()
         Fatal("\xFE Track %d does not exist.\n\n", startTrack);
 }
 
-size_t BinFileCount()
-{
-    return binFiles.size();
-}
+size_t BinFileCount() { return binFiles.size(); }
 
-const std::string& BinFilePath(size_t file)
-{
-    return binFiles[file].path;
-}
+const std::string& BinFilePath(size_t file) { return binFiles[file].path; }
 
-uint32_t BinFileLength(size_t file)
-{
-    return binFiles[file].length;
-}
+uint32_t BinFileLength(size_t file) { return binFiles[file].length; }
 
 void SelectBinFile(size_t file)
 {

@@ -10,13 +10,13 @@
 // One record per INDEX line of the sheet. Offsets are bytes within the BIN file
 // that holds the record; `endOffset` is exclusive.
 struct TrackRecord {
-    int16_t mm;  // the INDEX time as written, for the table
+    int16_t mm; // the INDEX time as written, for the table
     int16_t ss;
     int16_t ff;
     int32_t sectorSize;
     uint32_t startOffset;
     uint32_t endOffset;
-    int16_t file;  // which BIN file of the sheet (0 for the first FILE line)
+    int16_t file; // which BIN file of the sheet (0 for the first FILE line)
 };
 
 constexpr int MAX_TRACKS = 98;

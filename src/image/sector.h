@@ -8,16 +8,16 @@
 #include <cstdint>
 
 // Sector sizes the converter knows by name.
-constexpr uint32_t RAW_SECTOR_SIZE = 2352;     // raw sector of a BIN, .raw or .dat
-constexpr uint32_t CIF_SECTOR_SIZE = 2332;     // sector of a .cif image
-constexpr uint32_t FORM2_PAYLOAD_SIZE = 2324;  // Mode 2 Form 2 payload; MPEG stream unit
-constexpr uint32_t MODE1_PAYLOAD_SIZE = 2048;  // Mode 1 user data
-constexpr uint32_t FORM2_PAYLOAD_OFFSET = 24;  // where the payload starts in a raw sector
+constexpr uint32_t RAW_SECTOR_SIZE = 2352;    // raw sector of a BIN, .raw or .dat
+constexpr uint32_t CIF_SECTOR_SIZE = 2332;    // sector of a .cif image
+constexpr uint32_t FORM2_PAYLOAD_SIZE = 2324; // Mode 2 Form 2 payload; MPEG stream unit
+constexpr uint32_t MODE1_PAYLOAD_SIZE = 2048; // Mode 1 user data
+constexpr uint32_t FORM2_PAYLOAD_OFFSET = 24; // where the payload starts in a raw sector
 
 constexpr size_t DAT_HEADER_SIZE = 44;
-constexpr size_t DAT_RIFF_SIZE_OFFSET = 4;   // RIFF chunk size field
-constexpr size_t DAT_DATA_SIZE_OFFSET = 40;  // data chunk size field
-constexpr uint32_t LEADING_SECTORS = 30;     // empty sectors that open a .dat made from MPEG
+constexpr size_t DAT_RIFF_SIZE_OFFSET = 4;  // RIFF chunk size field
+constexpr size_t DAT_DATA_SIZE_OFFSET = 40; // data chunk size field
+constexpr uint32_t LEADING_SECTORS = 30;    // empty sectors that open a .dat made from MPEG
 
 // The DAT header template, written whole at the start of every .dat.
 extern const uint8_t vcdheader[DAT_HEADER_SIZE];
@@ -33,8 +33,8 @@ extern const std::array<uint8_t, 75> kBcd;
 // second and frame. A wrapped stream's first sector is 00:08:12.
 struct SectorAddress {
     uint16_t minute;
-    uint8_t second;  // 0..59
-    uint8_t frame;   // 0..74
+    uint8_t second; // 0..59
+    uint8_t frame;  // 0..74
 };
 constexpr SectorAddress kFirstDatAddress{0, 8, 12};
 

@@ -19,22 +19,22 @@ namespace {
 constexpr size_t kReadAhead = 1;
 constexpr uint64_t kPage = 1;
 #else
-constexpr size_t kReadAhead = size_t{1} << 20;  // what dd bs=1M reads per call
+constexpr size_t kReadAhead = size_t{1} << 20; // what dd bs=1M reads per call
 // Batches start on a page of the file: the kernel then copies whole, aligned
 // pages into the buffer, which costs less than the same bytes at odd offsets.
 constexpr uint64_t kPage = 4096;
 #endif
-constexpr size_t kLargestStep = 32768;  // more than any read of a run (a window, a step)
-constexpr size_t kQueueEntries = 1024;  // IOV_MAX on Linux
+constexpr size_t kLargestStep = 32768; // more than any read of a run (a window, a step)
+constexpr size_t kQueueEntries = 1024; // IOV_MAX on Linux
 constexpr size_t kRoomBytes = 16384;
 
 // The slack lets the first-block test look at 64 bytes of a shorter step.
 constexpr size_t kSlack = 64;
-constexpr size_t kLargestBatch = kLargestStep + kPage - 1;  // a step from anywhere in a page
+constexpr size_t kLargestBatch = kLargestStep + kPage - 1; // a step from anywhere in a page
 alignas(4096) uint8_t readAhead[(kReadAhead > kLargestBatch ? kReadAhead : kLargestBatch) + kSlack];
-uint64_t aheadStart = 0;  // file offset of readAhead[0] (of the first step in slots)
-size_t aheadLength = 0;   // bytes of the file that the batch holds
-uint64_t position = 0;    // where the next source read begins
+uint64_t aheadStart = 0; // file offset of readAhead[0] (of the first step in slots)
+size_t aheadLength = 0;  // bytes of the file that the batch holds
+uint64_t position = 0;   // where the next source read begins
 
 // How a batch read into slots lies: the first `keep` bytes of the step at
 // aheadStart + i * step are at slotBase + i * stride + lead. The rest of a step
@@ -45,7 +45,8 @@ struct SlotLayout {
     size_t step, keep, lead, stride;
     bool operator==(const SlotLayout& other) const
     {
-        return step == other.step && keep == other.keep && lead == other.lead && stride == other.stride;
+        return step == other.step && keep == other.keep && lead == other.lead &&
+               stride == other.stride;
     }
 };
 SlotLayout slotLayout{};
@@ -59,9 +60,9 @@ size_t queued = 0;
 uint8_t room[kRoomBytes];
 size_t roomUsed = 0;
 
-std::string destName;        // the file written to, for messages and clean-up
-bool destIsRegular = false;  // only a regular file is patched or removed
-uint64_t destBytes = 0;      // bytes written to the current destination
+std::string destName;       // the file written to, for messages and clean-up
+bool destIsRegular = false; // only a regular file is patched or removed
+uint64_t destBytes = 0;     // bytes written to the current destination
 
 [[noreturn]] void ReadFailed()
 {
@@ -74,10 +75,7 @@ uint64_t destBytes = 0;      // bytes written to the current destination
     Fatal("\n\nWrite error: %s could not be written (is the disk full?).\n\n", destName.c_str());
 }
 
-int DestFd()
-{
-    return fileno(destFile);
-}
+int DestFd() { return fileno(destFile); }
 
 // Moves `next`/`left` past the first `done` bytes of a vector that a call
 // transferred only in part.
@@ -132,7 +130,8 @@ size_t ReadVectorAt(uint64_t offset, iovec* next, size_t left)
 {
     size_t got = 0;
     while (left > 0) {
-        const ssize_t n = preadv(sourceFd, next, static_cast<int>(left), static_cast<off_t>(offset + got));
+        const ssize_t n =
+            preadv(sourceFd, next, static_cast<int>(left), static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -153,7 +152,7 @@ size_t ReadAt(uint64_t offset, uint8_t* into, size_t length)
 // `length` bytes from there.
 void ReadAhead(size_t length)
 {
-    FlushQueue();  // queued views point into the batch
+    FlushQueue(); // queued views point into the batch
     const uint64_t start = position / kPage * kPage;
     const size_t needed = static_cast<size_t>(position - start) + length;
     const size_t got = ReadAt(start, readAhead, kReadAhead > needed ? kReadAhead : needed);
@@ -169,7 +168,7 @@ void ReadAhead(size_t length)
 // from an address the kernel copies whole pages from.
 void ReadSlots(const SlotLayout& layout)
 {
-    FlushQueue();  // queued bytes lie in the slots
+    FlushQueue(); // queued bytes lie in the slots
     // One vector entry a step: fewer pieces for the kernel to copy than a
     // second entry for the bytes passed over.
     const size_t spill = layout.step - layout.keep;
@@ -177,7 +176,7 @@ void ReadSlots(const SlotLayout& layout)
     if (count > kQueueEntries)
         count = kQueueEntries;
     if (kReadAhead < layout.stride)
-        count = 1;  // the one-step test build
+        count = 1; // the one-step test build
     slotBase = readAhead + destBytes % kPage;
     for (size_t i = 0; i < count; ++i)
         slots[i] = iovec{slotBase + i * layout.stride + layout.lead, layout.step};
@@ -237,12 +236,13 @@ std::FILE* OpenReadable(const std::string& path)
     return std::fopen(path.c_str(), "rb");
 }
 
-}  // namespace
+} // namespace
 
 void KeepStandardStreamsOpen()
 {
     for (int fd = 0; fd <= 2; ++fd)
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF &&
+            open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
             Fatal("The standard streams could not be opened.\n\n");
 }
 
@@ -251,7 +251,7 @@ std::FILE* OpenSourceFile(const std::string& path)
     std::FILE* file = OpenReadable(path);
     if (file == nullptr)
         return nullptr;
-    std::setvbuf(file, nullptr, _IONBF, 0);  // read through the read-ahead, not stdio
+    std::setvbuf(file, nullptr, _IONBF, 0); // read through the read-ahead, not stdio
     sourceFd = fileno(file);
     posix_fadvise(sourceFd, 0, 0, POSIX_FADV_SEQUENTIAL);
     sourceName = path;
@@ -265,7 +265,8 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
 {
     struct stat info {};
     if (fstat(fileno(file), &info) == 0 && static_cast<uint64_t>(info.st_size) > kLargestSource)
-        Fatal("%s is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n", path.c_str());
+        Fatal("%s is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n",
+              path.c_str());
 }
 
 bool MeasureSourceFile(const std::string& path, uint32_t& length)
@@ -285,12 +286,13 @@ bool MeasureSourceFile(const std::string& path, uint32_t& length)
 
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath)
 {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (stat(destPath.c_str(), &a) != 0 || stat(otherPath.c_str(), &b) != 0)
         return;
     if (a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-        Fatal("%s is the same file as %s; writing it would destroy the input.\n\n", destPath.c_str(),
-              otherPath.c_str());
+        Fatal("%s is the same file as %s; writing it would destroy the input.\n\n",
+              destPath.c_str(), otherPath.c_str());
 }
 
 std::FILE* OpenDestFile(const std::string& path)
@@ -298,7 +300,7 @@ std::FILE* OpenDestFile(const std::string& path)
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         return nullptr;
-    std::setvbuf(file, nullptr, _IONBF, 0);  // written through the queue, not stdio
+    std::setvbuf(file, nullptr, _IONBF, 0); // written through the queue, not stdio
     destName = path;
     destIsRegular = IsRegular(file);
     destBytes = 0;
@@ -310,7 +312,8 @@ std::FILE* OpenDestFile(const std::string& path)
 
 const uint8_t* SourceBytes(size_t length)
 {
-    if (slotLayout.stride != 0 || position < aheadStart || position + length > aheadStart + aheadLength)
+    if (slotLayout.stride != 0 || position < aheadStart ||
+        position + length > aheadStart + aheadLength)
         ReadAhead(length);
     const uint8_t* view = readAhead + (position - aheadStart);
     position += length;
@@ -321,7 +324,8 @@ uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride
 {
     const SlotLayout layout{length, keep, lead, stride};
     const bool inBatch = slotLayout == layout && position >= aheadStart &&
-                         (position - aheadStart) % length == 0 && position + length <= aheadStart + aheadLength;
+                         (position - aheadStart) % length == 0 &&
+                         position + length <= aheadStart + aheadLength;
     if (!inBatch)
         ReadSlots(layout);
     uint8_t* view = slotBase + (position - aheadStart) / length * stride + lead;
@@ -336,10 +340,7 @@ size_t ReadSourceUpTo(uint8_t* into, size_t length)
     return got;
 }
 
-void SeekSource(uint32_t offset)
-{
-    position = offset;
-}
+void SeekSource(uint32_t offset) { position = offset; }
 
 void QueueDest(const uint8_t* data, size_t length)
 {
@@ -347,7 +348,7 @@ void QueueDest(const uint8_t* data, size_t length)
     if (queued > 0) {
         iovec& last = queue[queued - 1];
         if (static_cast<const uint8_t*>(last.iov_base) + last.iov_len == data) {
-            last.iov_len += length;  // the next step follows on in the batch
+            last.iov_len += length; // the next step follows on in the batch
             return;
         }
     }

@@ -16,9 +16,9 @@ namespace {
 struct CueMethod {
     const char* destLine;
     const char* methodLine;
-    bool searchesWholeBin;   // only proves the image carries a stream
-    bool oneSectorPerStep;   // else as many whole sectors as `buf` holds
-    uint32_t writeSize;      // unless forced; 0: the whole step
+    bool searchesWholeBin; // only proves the image carries a stream
+    bool oneSectorPerStep; // else as many whole sectors as `buf` holds
+    uint32_t writeSize;    // unless forced; 0: the whole step
     bool writesDatHeader;
     bool searchesEachRecord; // the transfer starts at the record's first pack
     const char* closingLine;
@@ -26,12 +26,18 @@ struct CueMethod {
 
 constexpr const char* kClosed = "\xFE completed. Track(s) written.\n\n";
 
-constexpr CueMethod kCue2rawMethod{"RAW image destination --> %s\n", "Extraction method --> cue2raw\n",
-                             false, false, 0, false, false, "\n\xFE completed. Track(s) written.\n\n"};
-constexpr CueMethod kCue2datMethod{"VCD DAT destination --> %s\n", "Extraction method --> cue2dat\n",
-                             true, false, 0, true, false, kClosed};
-constexpr CueMethod kCue2mpgMethod{"MPEG destination --> %s\n", "Extraction method --> cue2mpg\n",
-                             false, true, FORM2_PAYLOAD_SIZE, false, true, kClosed};
+// clang-format off
+constexpr CueMethod kCue2rawMethod{"RAW image destination --> %s\n",
+                                   "Extraction method --> cue2raw\n",
+                                   false, false, 0, false, false,
+                                   "\n\xFE completed. Track(s) written.\n\n"};
+constexpr CueMethod kCue2datMethod{"VCD DAT destination --> %s\n",
+                                   "Extraction method --> cue2dat\n",
+                                   true, false, 0, true, false, kClosed};
+constexpr CueMethod kCue2mpgMethod{"MPEG destination --> %s\n",
+                                   "Extraction method --> cue2mpg\n",
+                                   false, true, FORM2_PAYLOAD_SIZE, false, true, kClosed};
+// clang-format on
 
 constexpr const char* kWholeBinSearching = "\xFE                 -> searching \r";
 constexpr const char* kTrackSearching = "\xFE                 Track %d -> searching \r";
@@ -48,10 +54,7 @@ void SetRecordSizes(const CueMethod& m, const TrackRecord& record)
         MAX_WRITE_SECTORS = static_cast<uint32_t>(forcedWriteSector);
 }
 
-bool Numbered()
-{
-    return endTrack > 1 && justOneTrack == 0;
-}
+bool Numbered() { return endTrack > 1 && justOneTrack == 0; }
 
 // Refuses, before any destination exists, what would write bytes never read
 // or overwrite the image being read.
@@ -62,7 +65,8 @@ void CheckRecords(const CueMethod& m)
         if (MAX_WRITE_SECTORS > MAX_READ_SECTORS)
             Fatal("The write size of %u bytes is larger than the %u bytes read per step of Track "
                   "%d; use a smaller -w.\n\n",
-                  static_cast<unsigned>(MAX_WRITE_SECTORS), static_cast<unsigned>(MAX_READ_SECTORS), i);
+                  static_cast<unsigned>(MAX_WRITE_SECTORS), static_cast<unsigned>(MAX_READ_SECTORS),
+                  i);
         if (Numbered())
             AddTrackIndex(i);
         RefuseSameFile(*dest, *source);
@@ -100,7 +104,7 @@ void ExtractRecord(const CueMethod& m, int i)
     if (m.searchesEachRecord) {
         std::printf(kTrackSearching, i);
         if (SeekAndLocate(mpeg_sync, record.endOffset, 1) == 0) {
-            CloseDest(false);  // no stream in this record: its file stays empty
+            CloseDest(false); // no stream in this record: its file stays empty
             return;
         }
         SeekSource(counter);
@@ -133,7 +137,7 @@ void RunCue(const CueMethod& m)
     CloseSource();
 }
 
-}  // namespace
+} // namespace
 
 void cue2raw() { RunCue(kCue2rawMethod); }
 void cue2dat() { RunCue(kCue2datMethod); }

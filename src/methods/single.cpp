@@ -17,11 +17,11 @@ struct SingleMethod {
     const char* destLine;
     const char* methodLine;
     const char* notFound;
-    bool honoursForcedSizes;   // -r / -w apply
-    uint32_t sectorSize;       // unless forced
-    bool manySectorsPerStep;   // as many whole sectors per step as `buf` holds
-    uint32_t writeSize;        // unless forced; 0: the whole step
-    bool transferFromStart;    // the search only proves there is a stream
+    bool honoursForcedSizes; // -r / -w apply
+    uint32_t sectorSize;     // unless forced
+    bool manySectorsPerStep; // as many whole sectors per step as `buf` holds
+    uint32_t writeSize;      // unless forced; 0: the whole step
+    bool transferFromStart;  // the search only proves there is a stream
     bool writesDatHeader;
     bool needsRiffSignature;
 };
@@ -31,16 +31,24 @@ constexpr const char* kMpegDest = "MPEG destination --> %s\n";
 constexpr const char* kDatDest = "VCD DAT destination --> %s\n";
 constexpr const char* kNotInRaw = "\n\nCould not find MPEG stream in raw image file.\n";
 
-constexpr SingleMethod kRaw2datMethod{kRawSource, kDatDest, "Extraction method --> raw2dat\n", kNotInRaw,
-                                true, RAW_SECTOR_SIZE, true, 0, true, true, false};
-constexpr SingleMethod kRaw2mpgMethod{kRawSource, kMpegDest, "Extraction method --> raw2mpg\n", kNotInRaw,
-                                true, RAW_SECTOR_SIZE, false, FORM2_PAYLOAD_SIZE, false, false, false};
-constexpr SingleMethod kMpg2datMethod{"MPEG file source --> %s\n", kDatDest, "Conversion method --> mpg2dat\n",
-                                "\n\nCould not find MPEG stream in MPEG file.\n",
-                                false, FORM2_PAYLOAD_SIZE, false, FORM2_PAYLOAD_SIZE, false, false, false};
-constexpr SingleMethod kDat2mpgMethod{"VCD DAT source --> %s\n", kMpegDest, "Extraction method --> dat2mpg\n",
-                                "\n\nCould not find MPEG stream in DAT file.\n",
-                                false, RAW_SECTOR_SIZE, false, FORM2_PAYLOAD_SIZE, false, false, true};
+// clang-format off
+constexpr SingleMethod kRaw2datMethod{kRawSource, kDatDest, "Extraction method --> raw2dat\n",
+                                      kNotInRaw, true, RAW_SECTOR_SIZE, true,
+                                      0, true, true, false};
+constexpr SingleMethod kRaw2mpgMethod{kRawSource, kMpegDest, "Extraction method --> raw2mpg\n",
+                                      kNotInRaw, true, RAW_SECTOR_SIZE, false,
+                                      FORM2_PAYLOAD_SIZE, false, false, false};
+constexpr SingleMethod kMpg2datMethod{"MPEG file source --> %s\n", kDatDest,
+                                      "Conversion method --> mpg2dat\n",
+                                      "\n\nCould not find MPEG stream in MPEG file.\n",
+                                      false, FORM2_PAYLOAD_SIZE, false,
+                                      FORM2_PAYLOAD_SIZE, false, false, false};
+constexpr SingleMethod kDat2mpgMethod{"VCD DAT source --> %s\n", kMpegDest,
+                                      "Extraction method --> dat2mpg\n",
+                                      "\n\nCould not find MPEG stream in DAT file.\n",
+                                      false, RAW_SECTOR_SIZE, false,
+                                      FORM2_PAYLOAD_SIZE, false, false, true};
+// clang-format on
 
 constexpr const char* kSearchingLine = "\xFE                 -> searching \r";
 constexpr const char* kWritingLine = "\xFE                 -> writing...\r";
@@ -113,7 +121,7 @@ void RunSingle(const SingleMethod& m)
     CloseSource();
 }
 
-}  // namespace
+} // namespace
 
 void raw2dat() { RunSingle(kRaw2datMethod); }
 void raw2mpg() { RunSingle(kRaw2mpgMethod); }

@@ -35,10 +35,7 @@ uint8_t (&buf)[BUF_SIZE] = runSettings.buf;
 void (*fatalCleanup)() = nullptr;
 void (*endRun)(int status) = std::exit;
 
-void ResetSettings()
-{
-    runSettings = RunSettings{};
-}
+void ResetSettings() { runSettings = RunSettings{}; }
 
 void Fatal(const char* format, ...)
 {
@@ -50,5 +47,5 @@ void Fatal(const char* format, ...)
         fatalCleanup();
     std::fflush(stdout);
     endRun(1);
-    std::abort();  // endRun never returns
+    std::abort(); // endRun never returns
 }

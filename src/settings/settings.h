@@ -42,8 +42,8 @@ struct RunSettings {
     int16_t justOneTrack = 0;
     int16_t startTrack = 0;
     int16_t endTrack = 0;
-    int32_t forcedReadSector = 0;   // 0: not forced
-    int32_t forcedWriteSector = 0;  // 0: not forced
+    int32_t forcedReadSector = 0;  // 0: not forced
+    int32_t forcedWriteSector = 0; // 0: not forced
 
     // Paths. `source` and `dest` refer to the buffers once the names have been
     // read; the CUE methods rebuild `destDir` from `baseFile` for each track.

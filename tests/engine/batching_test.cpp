@@ -7,8 +7,9 @@ namespace {
 
 std::string WithFaults(std::string stream)
 {
-    for (size_t block : {3u, 40u, 41u, 200u}) stream.replace(block * kPack + 2, 3, "UUU"); // broken blocks
-    stream.replace(7 * kPack + 500, 4, std::string("\x00\x00\x01\xB9", 4));                // a bumper's end code
+    for (size_t block : {3u, 40u, 41u, 200u})
+        stream.replace(block * kPack + 2, 3, "UUU");                        // broken blocks
+    stream.replace(7 * kPack + 500, 4, std::string("\x00\x00\x01\xB9", 4)); // a bumper's end code
     return stream;
 }
 
@@ -19,12 +20,14 @@ void ExpectSameRun(const std::vector<std::string>& args, const Files& inputs)
         WriteFile(batched / name, bytes);
         WriteFile(stepwise / name, bytes);
     }
-    const RunResult a = RunKorvane(args, batched.path()), b = RunKorvane(args, stepwise.path(), KORVANE_STEPWISE_BIN);
+    const RunResult a = RunKorvane(args, batched.path()),
+                    b = RunKorvane(args, stepwise.path(), KORVANE_STEPWISE_BIN);
     EXPECT_EQ(a.status, b.status);
     EXPECT_EQ(a.out, b.out);
     const std::vector<std::string> files = ListDir(batched.path());
     ASSERT_EQ(files, ListDir(stepwise.path()));
-    for (const std::string& file : files) EXPECT_EQ(ReadFile(batched / file), ReadFile(stepwise / file)) << file;
+    for (const std::string& file : files)
+        EXPECT_EQ(ReadFile(batched / file), ReadFile(stepwise / file)) << file;
 }
 
 } // namespace
@@ -43,8 +46,10 @@ TEST(Batching, SameOutputsAsOneStepAtATime)
                     {"in.bin", std::string(150 * kRaw, '\0') + RawSectors(stream)}};
     for (const char* option : {"-r0", "-fix", "-nobumper", "-w1000"}) {
         SCOPED_TRACE(option);
-        for (const char* method : {"-raw2mpg", "-raw2dat"}) ExpectSameRun({method, option, "in.raw", "out"}, raw);
-        for (const char* method : {"-mpg2mpg", "-mpg2dat"}) ExpectSameRun({method, option, "in.mpg", "out"}, mpg);
+        for (const char* method : {"-raw2mpg", "-raw2dat"})
+            ExpectSameRun({method, option, "in.raw", "out"}, raw);
+        for (const char* method : {"-mpg2mpg", "-mpg2dat"})
+            ExpectSameRun({method, option, "in.mpg", "out"}, mpg);
         ExpectSameRun({"-cif2mpg", option, "in.cif", "out"}, cif);
         ExpectSameRun({"-dat2mpg", option, "in.dat", "out"}, dat);
         for (const char* method : {"-cue2raw", "-cue2dat", "-cue2mpg"})

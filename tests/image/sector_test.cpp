@@ -14,7 +14,8 @@ TEST(SectorLayout, AddressCarries)
         {{255, 59, 74}, 1, 256, {0x00, 0x00, 0x00}}};
     for (const auto& [from, steps, minute, bytes] : cases) {
         SectorAddress a = from;
-        for (uint32_t i = 0; i < steps; ++i) AdvanceAddress(a);
+        for (uint32_t i = 0; i < steps; ++i)
+            AdvanceAddress(a);
         uint8_t sector[RAW_SECTOR_SIZE] = {};
         PutAddress(sector, a);
         EXPECT_EQ(a.minute, minute);

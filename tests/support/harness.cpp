@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() : path_((fs::temp_directory_path() / "korvane-test-XXXXXX").string())
 {
-    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(path_.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir()
@@ -27,27 +28,35 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary)
+RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
+                     const char* binary)
 {
     // One word for the shell each, whatever it holds.
-    const auto quoted = [](const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; };
+    const auto quoted = [](const std::string& word) {
+        return "'" + ReplaceAll(word, "'", "'\\''") + "'";
+    };
     std::string command = "cd " + quoted(cwd) + " && exec " + quoted(binary);
-    for (const std::string& arg : args) command += " " + quoted(arg);
+    for (const std::string& arg : args)
+        command += " " + quoted(arg);
     std::FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-    if (pipe == nullptr) throw std::runtime_error("popen failed");
+    if (pipe == nullptr)
+        throw std::runtime_error("popen failed");
     RunResult result;
     char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) result.out.append(chunk, n);
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        result.out.append(chunk, n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
-// `text` without its progress lines, "\xFE 12%\r" or "\xFE 12% [00:00:03] \r" (their estimates vary).
+// `text` without its progress lines, "\xFE 12%\r" or "\xFE 12% [00:00:03] \r" (their estimates
+// vary).
 static std::string WithoutProgress(std::string text)
 {
     for (size_t at = text.find("\xFE "); at != std::string::npos; at = text.find("\xFE ", at)) {
-        const size_t percent = text.find_first_not_of("0123456789", at + 2), end = text.find('\r', at);
+        const size_t percent = text.find_first_not_of("0123456789", at + 2),
+                     end = text.find('\r', at);
         if (percent > at + 2 && percent < end && text[percent] == '%' && end < text.find('\n', at))
             text.erase(at, end + 1 - at);
         else
@@ -87,7 +96,8 @@ void Expect(const Golden& g)
 {
     TempDir dir;
     std::string what = "korvane";
-    for (const std::string& arg : g.args) what += " " + arg;
+    for (const std::string& arg : g.args)
+        what += " " + arg;
     for (const auto& [name, bytes] : g.inputs) {
         fs::create_directories(fs::path(dir / name).parent_path());
         WriteFile(dir / name, bytes);
@@ -97,13 +107,15 @@ void Expect(const Golden& g)
     ExpectConsole(r.out, g.console, what);
     std::vector<std::string> names, want;
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
-        if (!entry.is_directory()) names.push_back(fs::relative(entry.path(), dir.path()).string());
+        if (!entry.is_directory())
+            names.push_back(fs::relative(entry.path(), dir.path()).string());
     std::sort(names.begin(), names.end());
     Files files = g.outputs;
     files.insert(g.inputs.begin(), g.inputs.end());
     for (const auto& [name, bytes] : files) {
         const std::string got = ReadFile(dir / name);
-        EXPECT_TRUE(got == bytes) << what << ": " << name << " holds " << got.size() << " bytes, not " << bytes.size();
+        EXPECT_TRUE(got == bytes) << what << ": " << name << " holds " << got.size()
+                                  << " bytes, not " << bytes.size();
         want.push_back(name);
     }
     EXPECT_EQ(names, want) << what;
@@ -112,12 +124,16 @@ void Expect(const Golden& g)
 std::vector<std::string> ListDir(const std::string& path)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::string SamplePath(const std::string& relative) { return std::string(KORVANE_SAMPLES) + "/" + relative; }
+std::string SamplePath(const std::string& relative)
+{
+    return std::string(KORVANE_SAMPLES) + "/" + relative;
+}
 
 std::string BannerText() { return "\nKorvane v1.5 by the Korvane developers\n"; }
 

@@ -30,7 +30,8 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 
 // Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
 // build that reads one step per system call (KORVANE_STEPWISE_BIN).
-RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd, const char* binary = KORVANE_BIN);
+RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
+                     const char* binary = KORVANE_BIN);
 
 using Files = std::map<std::string, std::string>; // file name -> bytes
 
@@ -44,7 +45,8 @@ struct Golden {
     std::string console = "";
     Files outputs = {}; // all the run leaves beside its inputs
 
-    Golden& Exits(int code, const std::string& text, const Files& files = {}); // sets status, console and outputs
+    Golden& Exits(int code, const std::string& text,
+                  const Files& files = {}); // sets status, console and outputs
 };
 // korvane with the words of `command` (split at spaces) as its arguments, run beside `inputs`.
 Golden Korvane(const std::string& command, const Files& inputs = {});
@@ -54,6 +56,6 @@ void ExpectConsole(const std::string& out, const std::string& want,
                    const std::string& what); // `what` names the run
 
 std::vector<std::string> ListDir(const std::string& path); // the names in a folder, sorted
-std::string SamplePath(const std::string& relative);       // a shipped sample, unpacked in the build tree
-std::string BannerText();                                  // as the program prints it first: "\n" + banner line + "\n"
-std::string UsageText();                                   // byte for byte
+std::string SamplePath(const std::string& relative); // a shipped sample, unpacked in the build tree
+std::string BannerText(); // as the program prints it first: "\n" + banner line + "\n"
+std::string UsageText();  // byte for byte

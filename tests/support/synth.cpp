@@ -18,15 +18,18 @@ std::string MpegBlocks(size_t count, unsigned seed)
 {
     std::string stream;
     for (unsigned b = 0; b < count; ++b)
-        stream += Filler(kPack, seed * 7919u + b).replace(0, 5, "\0\0\1\xBA\x21", 5).replace(48, 16, 16, '\xFF');
+        stream += Filler(kPack, seed * 7919u + b)
+                      .replace(0, 5, "\0\0\1\xBA\x21", 5)
+                      .replace(48, 16, 16, '\xFF');
     return stream;
 }
 
 namespace {
 
-// `payload` in pieces of `size` bytes (the last one zero-padded), the n-th after head(n) and before `tail`
-// filler bytes.
-template <class Head> std::string Wrap(const std::string& payload, size_t size, Head head, size_t tail)
+// `payload` in pieces of `size` bytes (the last one zero-padded), the n-th after head(n) and before
+// `tail` filler bytes.
+template <class Head>
+std::string Wrap(const std::string& payload, size_t size, Head head, size_t tail)
 {
     std::string image;
     for (unsigned n = 0; n * size < payload.size(); ++n) {
@@ -45,8 +48,9 @@ std::string RawSectors(const std::string& payload, uint32_t firstFrame, int mode
         [&](uint32_t n) {
             const auto bcd = [](uint32_t v) { return static_cast<char>(v / 10 << 4 | v % 10); };
             const uint32_t f = firstFrame + n + 150; // CD addresses count the 2-second lead-in
-            return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + bcd(f / 4500) + bcd(f / 75 % 60) +
-                   bcd(f % 75) + static_cast<char>(mode) + (mode == 2 ? "\x01\x01\x62\x0F\x01\x01\x62\x0F" : "");
+            return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + bcd(f / 4500) +
+                   bcd(f / 75 % 60) + bcd(f % 75) + static_cast<char>(mode) +
+                   (mode == 2 ? "\x01\x01\x62\x0F\x01\x01\x62\x0F" : "");
         },
         mode == 2 ? 4 : 288);
 }
@@ -61,7 +65,8 @@ std::string DatFile(const std::string& rawSectors)
 {
     std::string dat("RIFF....CDXAfmt \x10\0\0\0\0\0\0\0\x11\x11XA\x01\0\0\0\0\0\0\0data....", 44);
     for (const size_t at : {4, 40}) // each size counts the bytes after it
-        for (size_t i = 0; i < 4; ++i) dat[at + i] = static_cast<char>((rawSectors.size() + 40 - at) >> 8 * i);
+        for (size_t i = 0; i < 4; ++i)
+            dat[at + i] = static_cast<char>((rawSectors.size() + 40 - at) >> 8 * i);
     return dat + rawSectors;
 }
 
@@ -73,6 +78,7 @@ std::string ReadFile(const std::string& path)
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
-    if (!std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+    if (!std::ofstream(path, std::ios::binary)
+             .write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("could not write " + path);
 }
