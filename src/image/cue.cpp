@@ -1,7 +1,5 @@
 #include "image/cue.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -331,9 +329,7 @@ void EndOfSheet(const Sheet& sheet)
 
 void ReadCUESheet()
 {
-    struct stat info {};
-    const bool folder = stat(source->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    cueFile = folder ? nullptr : std::fopen(source->c_str(), "r");
+    cueFile = OpenSheetFile(*source);
     if (cueFile == nullptr)
         Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
     Sheet sheet;

@@ -269,6 +269,14 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
               path.c_str());
 }
 
+std::FILE* OpenSheetFile(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return nullptr;
+    return std::fopen(path.c_str(), "r");
+}
+
 bool MeasureSourceFile(const std::string& path, uint32_t& length)
 {
     std::FILE* file = OpenReadable(path);

@@ -26,6 +26,10 @@ std::FILE* OpenSourceFile(const std::string& path);
 // Ends the run when `file` (named `path`) is 4 GiB or larger.
 void RefuseOversizeSource(std::FILE* file, const std::string& path);
 
+// Opens a text sheet (a CUE sheet, and whatever other sheet an image comes
+// with) for reading; nullptr when it can't be opened or is a folder.
+std::FILE* OpenSheetFile(const std::string& path);
+
 // Measures `path` without making it the source: false when it can't be opened
 // or is a directory. Ends the run when it is 4 GiB or larger.
 bool MeasureSourceFile(const std::string& path, uint32_t& length);
