@@ -10,9 +10,12 @@ extern const char* const kBanner;
 // when both a source and a destination were read; otherwise prints the usage.
 void ParseCmdLine(int argc, char** argv);
 
-// 1 when the last name in `path` carries an extension; only the backslash
-// separates directories here, so a forward slash is an ordinary character.
+// 1 when the last name in `path` (after its last '/' or '\\'; one trailing
+// backslash is passed over) carries an extension.
 int existExtension(const char* path);
+
+// Prints the usage text.
+void PrintUsage();
 
 // Prints the usage text and ends the process with status 0.
 [[noreturn]] void Help();
@@ -21,5 +24,6 @@ int existExtension(const char* path);
 void ShowStats();
 
 // The whole program: banner, parsing, one method, the report. Returns the
-// exit status of a run that reaches its end.
+// exit status of a run that reaches its end: 1 when an output asked for was
+// not written, else 0.
 int RunKorvane(int argc, char** argv);

@@ -55,5 +55,5 @@ int RunKorvane(int argc, char** argv)
     RunMethod();
     PrintReport();
     std::fflush(stdout);
-    return 0;
+    return outputsNotWritten != 0 ? 1 : 0; // a script must see an output that is missing
 }

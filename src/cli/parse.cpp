@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +15,10 @@ struct MethodOption {
     int16_t code;
     int16_t output;
     bool clearsFix; // the methods with raw or DAT output switch -fix off when parsed
-    // The methods that copy whole sectors switch the bumper removal off as well: a
-    // cut at a byte would leave every copied sector off its 2352-byte place (and in
-    // a track under 15 MiB the cut after the stream's own end code leaves next to
-    // nothing of it).
+    // The methods that copy whole sectors never run the repairs, whatever the order of
+    // the options: a cut at a byte would leave every copied sector off its 2352-byte
+    // place, and the -fix loop, stepping over many sectors at once, would find no
+    // block at a step's start and wreck the image.
     bool copiesSectors;
 };
 
@@ -60,26 +62,73 @@ const char* DestExtension(int16_t kind)
     return ".raw";
 }
 
-// The C library's atoi, made safe: (int)strtol is exactly what glibc's atoi does,
-// without atoi's undefined behaviour on numbers out of range.
-int32_t AtoiNumber(const char* text)
-{
-    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
-}
-
 bool HasPrefix(const char* arg, const char* prefix)
 {
     return strncasecmp(arg, prefix, std::strlen(prefix)) == 0;
 }
 
-// Stores the number after a prefix ("-track", "-r", "-w"); the bare prefix is skipped.
-bool NumberAfter(const char* arg, const char* prefix, int32_t& number)
+// A number option: its prefix and the range of the setting it fills. Numbers are read as atoi
+// reads them (no digits: 0), but wide, so that one too large for its setting is refused instead
+// of wrapping into another number.
+struct NumberOption {
+    const char* prefix;
+    const char* refusal; // what the number must be, after "Option -x## refused: the "
+    long long lowest;
+    long long highest;
+};
+
+// clang-format off
+constexpr NumberOption kTrackOption{"-track", "track number must be 0..32767.\n\n",
+                                    INT16_MIN, INT16_MAX};
+constexpr NumberOption kReadOption{"-r", "read sector size must be 1..32705 bytes (0 keeps the "
+                                   "default).\n\n", 0, BUF_SIZE};
+constexpr NumberOption kWriteOption{"-w", "write sector size must be 1..32705 bytes (0 keeps the "
+                                    "default).\n\n", 0, BUF_SIZE};
+// clang-format on
+
+// A number given to an option, kept wide until every argument has been read.
+struct GivenNumber {
+    const NumberOption& option;
+    long long value;
+    std::string text; // as written, for the refusal of a number no wider type holds
+    bool given;
+};
+
+// Reads the number after the option's prefix; the bare prefix is skipped.
+bool TakeNumber(const char* arg, GivenNumber& number)
 {
-    const size_t n = std::strlen(prefix);
+    const size_t n = std::strlen(number.option.prefix);
     if (std::strlen(arg) <= n)
         return false;
-    number = AtoiNumber(arg + n);
+    const char* digits = arg + n + std::strspn(arg + n, " \t\n\v\f\r");
+    char* end = nullptr;
+    errno = 0;
+    number.value = std::strtoll(digits, &end, 10);
+    number.text =
+        errno == ERANGE ? std::string(digits, static_cast<size_t>(end - digits)) : std::string();
+    number.given = true;
     return true;
+}
+
+// Refuses, before any file is opened, a number outside the setting it fills.
+void CheckNumber(const GivenNumber& number)
+{
+    if (!number.given ||
+        (number.value >= number.option.lowest && number.value <= number.option.highest))
+        return;
+    if (number.text.empty())
+        Fatal("Option %s%lld refused: the %s", number.option.prefix, number.value,
+              number.option.refusal);
+    Fatal("Option %s%s refused: the %s", number.option.prefix, number.text.c_str(),
+          number.option.refusal);
+}
+
+const MethodOption* FindMethodOption(int16_t code)
+{
+    for (const MethodOption& option : kMethodOptions)
+        if (option.code == code)
+            return &option;
+    return nullptr;
 }
 
 bool ApplyMethodOption(const char* arg)
@@ -98,19 +147,31 @@ bool ApplyMethodOption(const char* arg)
     return false;
 }
 
-// The transfer needs sizes that fit the buffer; refuse the rest before any file is opened.
-void CheckForcedSize(const char* option, const char* what, int32_t size)
+// Whatever the order of the options: a method that copies whole sectors never runs the repairs.
+void SettleRepairs()
 {
-    if (size < 0 || static_cast<uint32_t>(size) > BUF_SIZE)
-        Fatal("Option %s%d refused: the %s size must be 1..%u bytes (0 keeps the default).\n\n",
-              option, size, what, static_cast<unsigned>(BUF_SIZE));
+    const MethodOption* option = FindMethodOption(method);
+    if (option != nullptr && option->copiesSectors)
+        fixOption = bumperCheck = 0;
 }
+
+bool EndsInSlash(const std::string& path) { return !path.empty() && path.back() == '/'; }
 
 void TakeName(const char* arg, std::string& into, const char* extension)
 {
     into = arg;
-    if (!existExtension(arg))
+    // A name that ends in a slash is a folder; it is refused as it stands, not made a hidden file.
+    if (!existExtension(arg) && !EndsInSlash(into))
         into += extension;
+}
+
+[[noreturn]] void NoMethod()
+{
+    std::printf("No conversion method was given: add one of the method options below.\n\n");
+    PrintUsage();
+    std::fflush(stdout);
+    endRun(1);
+    std::abort(); // endRun never returns
 }
 
 } // namespace
@@ -121,7 +182,7 @@ int existExtension(const char* path)
     if (i >= 0 && path[i] == '\\')
         --i;
     for (; i >= 0; --i) {
-        if (path[i] == '\\')
+        if (path[i] == '\\' || path[i] == '/')
             return 0;
         if (path[i] == '.')
             return 1;
@@ -134,12 +195,13 @@ void ParseCmdLine(int argc, char** argv)
     if (argc <= 1)
         Help();
     bool haveSource = false;
+    GivenNumber track{kTrackOption, 0, "", false}, readSize{kReadOption, 0, "", false},
+        writeSize{kWriteOption, 0, "", false};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        int32_t number = 0;
         if (HasPrefix(arg, "-track")) {
-            if (NumberAfter(arg, "-track", number)) {
-                startTrack = endTrack = static_cast<int16_t>(number);
+            if (TakeNumber(arg, track)) {
+                startTrack = endTrack = static_cast<int16_t>(track.value);
                 ++justOneTrack;
             }
         } else if (strcasecmp(arg, "-fix") == 0) {
@@ -149,11 +211,11 @@ void ParseCmdLine(int argc, char** argv)
             bumperCheck = 1;
             fixOption = 1;
         } else if (HasPrefix(arg, "-r")) {
-            if (NumberAfter(arg, "-r", number))
-                forcedReadSector = number;
+            if (TakeNumber(arg, readSize))
+                forcedReadSector = static_cast<int32_t>(readSize.value);
         } else if (HasPrefix(arg, "-w")) {
-            if (NumberAfter(arg, "-w", number))
-                forcedWriteSector = number;
+            if (TakeNumber(arg, writeSize))
+                forcedWriteSector = static_cast<int32_t>(writeSize.value);
         } else if (!haveSource) {
             TakeName(arg, sourceDir, SourceExtension(method));
             source = &sourceDir;
@@ -161,15 +223,18 @@ void ParseCmdLine(int argc, char** argv)
         } else {
             TakeName(arg, destDir, DestExtension(datormpg));
             dest = &destDir;
-            CheckForcedSize("-r", "read sector", forcedReadSector);
-            CheckForcedSize("-w", "write sector", forcedWriteSector);
+            for (const GivenNumber* number : {&track, &readSize, &writeSize})
+                CheckNumber(*number);
+            if (method == kNoMethod)
+                NoMethod();
+            SettleRepairs();
             return;
         }
     }
     Help();
 }
 
-void Help()
+void PrintUsage()
 {
     std::fputs("Usage  :  Korvane [options] [-track##] inputfile outputfile\n\n"
                "Options:  -cue2raw       .cue --> .raw  (.cue to .raw/.bin track image)\n"
@@ -187,6 +252,11 @@ void Help()
                "          -nobumper      removes CD-i MPEG sequence bumper\n"
                "          -fix           fix broken MPEG blocks during .mpg output\n\n",
                stdout);
+}
+
+void Help()
+{
+    PrintUsage();
     std::fflush(stdout);
     endRun(0);
     std::abort(); // endRun never returns

@@ -303,6 +303,14 @@ void RefuseSameFile(const std::string& destPath, const std::string& otherPath)
               destPath.c_str(), otherPath.c_str());
 }
 
+void RefuseFolderDest(const std::string& destPath)
+{
+    struct stat info {};
+    if ((!destPath.empty() && destPath.back() == '/') ||
+        (stat(destPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+        Fatal("%s is a folder; name a file for the output.\n\n", destPath.c_str());
+}
+
 std::FILE* OpenDestFile(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -38,6 +38,9 @@ bool MeasureSourceFile(const std::string& path, uint32_t& length);
 // and inode), before anything could truncate it.
 void RefuseSameFile(const std::string& destPath, const std::string& otherPath);
 
+// Ends the run when `destPath` ends in a slash or names an existing folder: an output is a file.
+void RefuseFolderDest(const std::string& destPath);
+
 // Creates or truncates `path` ("wb"); nullptr on failure.
 std::FILE* OpenDestFile(const std::string& path);
 

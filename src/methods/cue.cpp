@@ -56,12 +56,17 @@ void SetRecordSizes(const CueMethod& m, const TrackRecord& record)
 
 bool Numbered() { return endTrack > 1 && justOneTrack == 0; }
 
-// Refuses, before any destination exists, what would write bytes never read
-// or overwrite the image being read.
+// Refuses, before any destination exists, what would write bytes never read,
+// overwrite the image being read or write into a folder's name.
 void CheckRecords(const CueMethod& m)
 {
+    RefuseFolderDest(*dest);
     for (int i = startTrack; i <= endTrack; ++i) {
         SetRecordSizes(m, track[i]);
+        if (MAX_WRITE_SECTORS > MAX_READ_SECTORS && forcedWriteSector == 0 && forcedReadSector == 0)
+            Fatal("Track %d holds %u-byte sectors, which carry no MPEG payload to unwrap; use "
+                  "-cue2raw.\n\n",
+                  i, static_cast<unsigned>(sectors));
         if (MAX_WRITE_SECTORS > MAX_READ_SECTORS)
             Fatal("The write size of %u bytes is larger than the %u bytes read per step of Track "
                   "%d; use a smaller -w.\n\n",
@@ -72,6 +77,7 @@ void CheckRecords(const CueMethod& m)
         RefuseSameFile(*dest, *source);
         for (size_t f = 0; f < BinFileCount(); ++f)
             RefuseSameFile(*dest, BinFilePath(f));
+        RefuseFolderDest(*dest);
     }
 }
 
@@ -95,6 +101,7 @@ void ExtractRecord(const CueMethod& m, int i)
     destFile = OpenDestFile(*dest);
     if (destFile == nullptr) {
         std::printf(kTrackError, i);
+        ++outputsNotWritten;
         return;
     }
     SetRecordSizes(m, record);
@@ -146,8 +153,15 @@ void cue2mpg() { RunCue(kCue2mpgMethod); }
 void AddTrackIndex(int index)
 {
     destDir = baseFile;
+    // The number goes before the last dot of the last name; a dot in a folder's name is no
+    // extension. One trailing backslash is passed over, as when the extension was looked for.
+    const size_t last =
+        destDir.size() >= 2 && destDir.back() == '\\' ? destDir.size() - 2 : std::string::npos;
+    const size_t folder = destDir.find_last_of("/\\", last);
+    size_t dot = destDir.rfind('.');
+    if (dot != std::string::npos && folder != std::string::npos && dot < folder)
+        dot = std::string::npos;
     std::string extension;
-    const size_t dot = destDir.rfind('.');
     if (dot != std::string::npos) {
         extension = destDir.substr(dot);
         destDir.erase(dot);

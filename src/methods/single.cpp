@@ -12,6 +12,23 @@
 
 namespace {
 
+// What a source looks like around its first pack start. The methods name the shape they take;
+// a source of another shape is refused before anything is written.
+enum SourceShape : uint8_t { kRawShape, kDatShape, kCifShape, kStreamShape };
+
+struct ShapeText {
+    const char* looks;
+    const char* fitsMpeg; // the method that fits for an MPEG output
+    const char* fitsDat;  // and for a .dat output
+};
+
+constexpr ShapeText kShapes[] = {
+    {"a BIN or raw track of 2352-byte sectors", "-raw2mpg", "-raw2dat"},
+    {"a .dat of 2352-byte sectors", "-dat2mpg", "-dat2mpg, then -mpg2dat"},
+    {"a .cif image of 2332-byte sectors", "-cif2mpg", "-cif2mpg, then -mpg2dat"},
+    {"a plain MPEG stream", "-mpg2mpg", "-mpg2dat"},
+};
+
 struct SingleMethod {
     const char* sourceLine;
     const char* destLine;
@@ -24,35 +41,143 @@ struct SingleMethod {
     bool transferFromStart;  // the search only proves there is a stream
     bool writesDatHeader;
     bool needsRiffSignature;
+    SourceShape takes;
+    bool forcedSizeSkipsShape; // a size given with -r or -w says the user knows the layout
 };
 
 constexpr const char* kRawSource = "RAW track image source --> %s\n";
 constexpr const char* kMpegDest = "MPEG destination --> %s\n";
 constexpr const char* kDatDest = "VCD DAT destination --> %s\n";
+constexpr const char* kRaw2mpgLine = "Extraction method --> raw2mpg\n";
 constexpr const char* kNotInRaw = "\n\nCould not find MPEG stream in raw image file.\n";
 
 // clang-format off
 constexpr SingleMethod kRaw2datMethod{kRawSource, kDatDest, "Extraction method --> raw2dat\n",
                                       kNotInRaw, true, RAW_SECTOR_SIZE, true,
-                                      0, true, true, false};
-constexpr SingleMethod kRaw2mpgMethod{kRawSource, kMpegDest, "Extraction method --> raw2mpg\n",
+                                      0, true, true, false, kRawShape, true};
+constexpr SingleMethod kRaw2mpgMethod{kRawSource, kMpegDest, kRaw2mpgLine,
                                       kNotInRaw, true, RAW_SECTOR_SIZE, false,
-                                      FORM2_PAYLOAD_SIZE, false, false, false};
+                                      FORM2_PAYLOAD_SIZE, false, false, false, kRawShape, true};
+// cif2mpg and mpg2mpg run as raw2mpg on the sizes they force, but take sources of their own.
+constexpr SingleMethod kCif2mpgMethod{kRawSource, kMpegDest, kRaw2mpgLine,
+                                      kNotInRaw, true, RAW_SECTOR_SIZE, false,
+                                      FORM2_PAYLOAD_SIZE, false, false, false, kCifShape, false};
+constexpr SingleMethod kMpg2mpgMethod{kRawSource, kMpegDest, kRaw2mpgLine,
+                                      kNotInRaw, true, RAW_SECTOR_SIZE, false,
+                                      FORM2_PAYLOAD_SIZE, false, false, false, kStreamShape, false};
 constexpr SingleMethod kMpg2datMethod{"MPEG file source --> %s\n", kDatDest,
                                       "Conversion method --> mpg2dat\n",
                                       "\n\nCould not find MPEG stream in MPEG file.\n",
                                       false, FORM2_PAYLOAD_SIZE, false,
-                                      FORM2_PAYLOAD_SIZE, false, false, false};
+                                      FORM2_PAYLOAD_SIZE, false, false, false, kStreamShape, false};
 constexpr SingleMethod kDat2mpgMethod{"VCD DAT source --> %s\n", kMpegDest,
                                       "Extraction method --> dat2mpg\n",
                                       "\n\nCould not find MPEG stream in DAT file.\n",
                                       false, RAW_SECTOR_SIZE, false,
-                                      FORM2_PAYLOAD_SIZE, false, false, true};
+                                      FORM2_PAYLOAD_SIZE, false, false, true, kDatShape, false};
 // clang-format on
 
 constexpr const char* kSearchingLine = "\xFE                 -> searching \r";
 constexpr const char* kWritingLine = "\xFE                 -> writing...\r";
 constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
+constexpr uint8_t kSectorSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+constexpr int kShapeSectors = 8;       // sectors looked at from the one holding the first pack
+constexpr uint32_t kSubheaderSize = 8; // two copies of four bytes in front of a payload
+constexpr const char* kMountedDatNote =
+    "A .dat copied off a mounted disc looks like that too (2048-byte sectors, no headers): copy "
+    "the disc as a CUE/BIN image and use -cue2mpg.\n";
+
+// The `length` bytes at `offset` of the source, when it reaches that far.
+bool ReadSourceAt(int64_t offset, uint8_t* into, uint32_t length)
+{
+    if (offset < 0 || offset + length > lofSource)
+        return false;
+    SeekSource(static_cast<uint32_t>(offset));
+    return ReadSourceUpTo(into, length) == length;
+}
+
+bool SyncAt(int64_t offset)
+{
+    uint8_t bytes[sizeof kSectorSync];
+    return ReadSourceAt(offset, bytes, sizeof bytes) &&
+           std::memcmp(bytes, kSectorSync, sizeof bytes) == 0;
+}
+
+bool SubheaderAt(int64_t offset)
+{
+    uint8_t bytes[kSubheaderSize];
+    return ReadSourceAt(offset, bytes, sizeof bytes) &&
+           std::memcmp(bytes, bytes + kSubheaderSize / 2, kSubheaderSize / 2) == 0;
+}
+
+// Any of the sectors from the one at `first`, `stride` bytes apart, passes `test`.
+bool AnySector(int64_t first, uint32_t stride, bool (*test)(int64_t))
+{
+    for (int k = 0; k < kShapeSectors; ++k)
+        if (test(first + int64_t{k} * stride))
+            return true;
+    return false;
+}
+
+// Raw sectors: a sync in front of a sector holding the pack (a damaged first one is let pass).
+bool RawAround(uint32_t pack)
+{
+    return AnySector(int64_t{pack} - FORM2_PAYLOAD_OFFSET, RAW_SECTOR_SIZE, SyncAt);
+}
+
+// Two raw sectors one after the other, the first holding the pack: no stream looks like that.
+bool RawPairAround(uint32_t pack)
+{
+    const int64_t sync = int64_t{pack} - FORM2_PAYLOAD_OFFSET;
+    return SyncAt(sync) && SyncAt(sync + RAW_SECTOR_SIZE);
+}
+
+// A raw track also has a subheader 8 bytes in front of its first pack.
+bool CifAround(uint32_t pack)
+{
+    return AnySector(int64_t{pack} - kSubheaderSize, CIF_SECTOR_SIZE, SubheaderAt) &&
+           !RawPairAround(pack);
+}
+
+bool Fits(SourceShape shape, uint32_t pack)
+{
+    switch (shape) {
+    case kRawShape:
+    case kDatShape:
+        return RawAround(pack);
+    case kCifShape:
+        return CifAround(pack);
+    case kStreamShape:
+        break;
+    }
+    return !RawPairAround(pack);
+}
+
+SourceShape ShapeOf(uint32_t pack)
+{
+    uint8_t head[sizeof kRiff];
+    if (RawAround(pack))
+        return ReadSourceAt(0, head, sizeof head) && std::memcmp(head, kRiff, sizeof kRiff) == 0
+                   ? kDatShape
+                   : kRawShape;
+    return CifAround(pack) ? kCifShape : kStreamShape;
+}
+
+// Refuses a source whose layout is not the method's: its output would be garbage.
+void RefuseMismatchedSource(const SingleMethod& m)
+{
+    if (m.forcedSizeSkipsShape && (forcedReadSector != 0 || forcedWriteSector != 0))
+        return;
+    if (Fits(m.takes, counter))
+        return;
+    const SourceShape shape = ShapeOf(counter);
+    const ShapeText& looks = kShapes[shape];
+    Fatal("\n\n%s is not %s: it looks like %s; use %s.\n%s", source->c_str(),
+          kShapes[m.takes].looks, looks.looks,
+          datormpg == kDatOutput ? looks.fitsDat : looks.fitsMpeg,
+          shape == kStreamShape ? kMountedDatNote : "");
+}
 
 void SetSizes(const SingleMethod& m)
 {
@@ -89,6 +214,7 @@ void RunSingle(const SingleMethod& m)
     sourceFile = OpenSourceFile(*source);
     if (sourceFile == nullptr) {
         std::printf("%s could not be opened.\nFile could be missing.\n\n", source->c_str());
+        ++outputsNotWritten;
         return;
     }
     RefuseOversizeSource(sourceFile, *source);
@@ -101,14 +227,17 @@ void RunSingle(const SingleMethod& m)
     std::printf("%s", kSearchingLine);
     if (SeekAndLocate(mpeg_sync, lofSource, 1) == 0)
         Fatal("%s", m.notFound);
+    RefuseMismatchedSource(m);
     if (m.transferFromStart)
         counter = 0;
     SeekSource(counter);
 
     RefuseSameFile(*dest, *source);
+    RefuseFolderDest(*dest);
     destFile = OpenDestFile(*dest);
     if (destFile == nullptr) {
         std::printf("%s could not be written.\n", dest->c_str());
+        ++outputsNotWritten;
         CloseSource();
         return;
     }
@@ -132,12 +261,12 @@ void cif2mpg()
 {
     forcedReadSector = static_cast<int32_t>(CIF_SECTOR_SIZE);
     forcedWriteSector = static_cast<int32_t>(FORM2_PAYLOAD_SIZE);
-    raw2mpg();
+    RunSingle(kCif2mpgMethod);
 }
 
 void mpg2mpg()
 {
     forcedReadSector = static_cast<int32_t>(FORM2_PAYLOAD_SIZE);
     forcedWriteSector = static_cast<int32_t>(FORM2_PAYLOAD_SIZE);
-    raw2mpg();
+    RunSingle(kMpg2mpgMethod);
 }

@@ -30,6 +30,7 @@ uint32_t& counter = runSettings.counter;
 int16_t& removedBumper = runSettings.removedBumper;
 int16_t& initialHeaderCorrectionFlag = runSettings.initialHeaderCorrectionFlag;
 int32_t& badBlocks = runSettings.badBlocks;
+int16_t& outputsNotWritten = runSettings.outputsNotWritten;
 uint8_t (&buf)[BUF_SIZE] = runSettings.buf;
 
 void (*fatalCleanup)() = nullptr;

@@ -70,6 +70,10 @@ struct RunSettings {
     int16_t initialHeaderCorrectionFlag = 0;
     int32_t badBlocks = 0;
 
+    // Outputs asked for and not written (a source or destination that could not be opened);
+    // any of them makes the run end with status 1.
+    int16_t outputsNotWritten = 0;
+
     // The transfer buffer shared by the pack search, the engine and the DAT test.
     uint8_t buf[BUF_SIZE] = {};
 };
@@ -101,6 +105,7 @@ extern uint32_t& counter;
 extern int16_t& removedBumper;
 extern int16_t& initialHeaderCorrectionFlag;
 extern int32_t& badBlocks;
+extern int16_t& outputsNotWritten;
 extern uint8_t (&buf)[BUF_SIZE];
 
 // Restores every run setting to its start-of-process default (streams are
