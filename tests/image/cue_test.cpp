@@ -95,7 +95,7 @@ TEST(CueSheet, TablesLinesOutputsAndRefusals)
     Expect(Case{x, "raw", image, "x.bin", "02", "f.cue"}.Exits(
         1, "- Selected track #2\n" + three + "f.cue is the same file as f.cue" + lost));
     Expect(Case{x, "raw", image, "x.bin", "", "none/o.raw"}.Exits(
-        0, three +
+        1, three +
                "\xFE ERROR: could not write Track 1       \n\xFE ERROR: could not write Track 2    "
                "   \n\n" +
                kClosed));

@@ -53,7 +53,7 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
             .Exits(0, done, {{"out.mpg", six.substr(0, 2 * kPack)}}),
         // A console that ends with the option list shows that the run stopped before the search.
         Korvane("-mpg2mpg nope.mpg o.mpg")
-            .Exits(0,
+            .Exits(1,
                    "size: 2324 bytes\n\nnope.mpg could not be opened.\nFile could be missing.\n\n"),
         Korvane("-raw2mpg in.raw out", {{"in.raw", ""}}).Exits(1, none + "raw image file.\n"),
         Korvane("-raw2dat in.raw out", {{"in.raw", junk}})
@@ -65,7 +65,7 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
         Korvane("-dat2mpg in.dat o.mpg", {{"in.dat", "R"}, {"o.mpg", "keep"}}).Exits(1, signature),
         Korvane("-dat2mpg in.dat out", {{"in.dat", "RIFX" + dat.substr(4)}}).Exits(1, signature),
         Korvane("-mpg2mpg in.mpg nodir/o.mpg", mpg)
-            .Exits(0, "\xFE 0%\rnodir/o.mpg could not be written.\n"),
+            .Exits(1, "\xFE 0%\rnodir/o.mpg could not be written.\n"),
         Korvane("-mpg2mpg in.mpg in.mpg", mpg)
             .Exits(1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same),
         Korvane("-raw2mpg -w2400 in.mpg o.mpg", mpg)
@@ -79,14 +79,20 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
                    {"in.bin", RawSectors(six)},
                    {"in.cue", "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK "
                               "02 MODE2/2352\nINDEX 01 00:00:01\n"}};
-    for (const std::string m : {"raw2mpg", "raw2dat", "cif2mpg", "mpg2mpg", "mpg2dat", "dat2mpg",
-                                "cue2raw", "cue2dat", "cue2mpg"})
-        runs.push_back(
-            Korvane("-" + m + " -track01 in." + m.substr(0, 3) + " /dev/./full", in)
-                .Exits(1,
-                       "Write error: /dev/./full could not be written (is the disk full?).\n\n"));
     for (const Golden& g : runs)
         Expect(g);
+    TempDir full; // a destination that takes no byte: every method fails and says so
+    for (const auto& [name, bytes] : in)
+        WriteFile(full / name, bytes);
+    ASSERT_EQ(symlink("/dev/full", (full / "full.out").c_str()), 0);
+    for (const std::string m : {"raw2mpg", "raw2dat", "cif2mpg", "mpg2mpg", "mpg2dat", "dat2mpg",
+                                "cue2raw", "cue2dat", "cue2mpg"}) {
+        const RunResult run =
+            RunKorvane({"-" + m, "-track01", "in." + m.substr(0, 3), "full.out"}, full.path());
+        EXPECT_EQ(run.status, 1) << m;
+        ExpectConsole(run.out,
+                      "Write error: full.out could not be written (is the disk full?).\n\n", m);
+    }
     TempDir dir; // no folder, pipe or file of 4 GiB is read; a pipe without a writer would wait for
                  // ever
     WriteFile(dir / "in.mpg", blocks);
@@ -97,8 +103,8 @@ TEST(SingleFileMethods, OutputsConsolesAndFailures)
               0);
     const std::string opened = " could not be opened.\nFile could be missing.\n\n";
     for (const Golden& g :
-         {Korvane("-raw2mpg folder.raw o").Exits(0, "folder.raw" + opened),
-          Korvane("-raw2mpg pipe.raw o").Exits(0, "pipe.raw" + opened),
+         {Korvane("-raw2mpg folder.raw o").Exits(1, "folder.raw" + opened),
+          Korvane("-raw2mpg pipe.raw o").Exits(1, "pipe.raw" + opened),
           Korvane("-cue2mpg folder.raw o").Exits(1, ""),
           Korvane("-mpg2mpg in.mpg hard.mpg")
               .Exits(1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same),

@@ -58,7 +58,8 @@ std::string RawSectors(const std::string& payload, uint32_t firstFrame, int mode
 std::string CifSectors(const std::string& payload)
 {
     return Wrap(
-        payload, kPack, [](unsigned n) { return Filler(8, n); }, 0);
+        payload, kPack, [](unsigned) { return std::string("\x01\x01\x62\x0F\x01\x01\x62\x0F"); },
+        0);
 }
 
 std::string DatFile(const std::string& rawSectors)

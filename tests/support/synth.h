@@ -18,8 +18,8 @@ std::string MpegBlocks(size_t count, unsigned seed = 1);
 // addressed from `firstFrame`, with filler, not zero, in the EDC so that leaking it shows; or
 // (mode 1) 2048 bytes at byte 16.
 std::string RawSectors(const std::string& payload, uint32_t firstFrame = 0, int mode = 2);
-std::string
-CifSectors(const std::string& payload); // 2332-byte sectors: 8 filler bytes, then 2324 of payload
+std::string CifSectors(
+    const std::string& payload); // 2332-byte sectors: a data subheader, then 2324 bytes of payload
 // A .dat as an authoring tool writes it: the RIFF/CDXA header with its two sizes set, then raw
 // sectors.
 std::string DatFile(const std::string& rawSectors);
