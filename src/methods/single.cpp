@@ -106,6 +106,8 @@ void RunSingle(const SingleMethod& m)
     SeekSource(counter);
 
     RefuseSameFile(*dest, *source);
+    if (m.destLine == kDatDest)
+        RefuseOversizeDat(lofSource, *dest);
     destFile = OpenDestFile(*dest);
     if (destFile == nullptr) {
         std::printf("%s could not be written.\n", dest->c_str());
