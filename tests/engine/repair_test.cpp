@@ -82,9 +82,7 @@ TEST(RepairRawImage, EndCodeAcrossPayloadAndEdcIsRefused)
                       {{"out.mpg", InitialSequence() + MpegBlocks(4)}}));
 }
 
-// A bumper is cut once per run. The first track's pre-scan reads on to the end code in the
-// second track and accepts it, so nothing of the first track is left; the second track is
-// not pre-scanned and keeps its end code.
+// A bumper is cut once per run, and each pre-scan looks only inside its own track.
 TEST(RepairCueImage, BumperRemovedOncePerRun)
 {
     // The end code of the first MPEG track ends its payload: the transfer then starts on the
