@@ -79,10 +79,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+// What earlier runs left under the names a run may write: a failed run must leave them as they
+// were.
+static const char* const kEarlierOutputs[] = {"o.mpg", "o.dat", "o.raw"};
+static const std::string kEarlier = "an earlier output";
+
 // Runs the program with `args` (args[0] is its name) from the settings' defaults, clears the work
 // folder for the next input and checks the run: status 0 or 1, no read error (every input is whole
 // and readable, so one means a read past its end), no transfer past its end, no output above
-// `largest`; with `oneFile`, at most one output, and none after a failure.
+// `largest`, no temporary file left, earlier outputs untouched by a failed run; with `oneFile`, at
+// most one output, and none after a failure.
 static void RunAndCheck(std::vector<std::string> args, uint64_t largest, bool oneFile)
 {
     ResetSettings();
@@ -93,6 +99,8 @@ static void RunAndCheck(std::vector<std::string> args, uint64_t largest, bool on
     argv.push_back(nullptr);
     console.clear();
     overran = false;
+    for (const char* name : kEarlierOutputs)
+        WriteFile(folder + "/out/" + name, kEarlier);
     int status = 0;
     try {
         status = RunKorvane(static_cast<int>(args.size()), argv.data());
@@ -106,16 +114,25 @@ static void RunAndCheck(std::vector<std::string> args, uint64_t largest, bool on
     for (const char* input : {"/in.bin", "/in.cue", "/s/in.cue"})
         fs::remove(folder + input);
     size_t outputs = 0;
-    bool tooLong = false;
+    bool tooLong = false, temporary = false, earlierChanged = false;
     for (const auto& entry : fs::directory_iterator(folder + "/out")) {
+        const std::string name = entry.path().filename().string();
+        const bool earlier = std::find(std::begin(kEarlierOutputs), std::end(kEarlierOutputs),
+                                       name) != std::end(kEarlierOutputs),
+                   kept = earlier && ReadFile(entry.path().string()) == kEarlier;
+        earlierChanged = earlierChanged || (earlier && !kept && status != 0);
+        temporary = temporary || std::count(name.begin(), name.end(), '.') != 1;
         tooLong = tooLong || entry.file_size() > largest;
-        outputs += fs::remove(entry.path());
+        fs::remove(entry.path());
+        outputs += kept ? 0 : 1;
     }
     if (const char* fault = status != 0 && status != 1 ? "an exit status other than 0 or 1"
                             : console.find("\nRead error: ") != std::string::npos
                                 ? "a read past the end of an input"
-                            : overran ? "a transfer read past its end"
-                            : tooLong ? "an output longer than its input allows"
+                            : overran        ? "a transfer read past its end"
+                            : tooLong        ? "an output longer than its input allows"
+                            : temporary      ? "a temporary file left behind"
+                            : earlierChanged ? "a failed run changed an earlier output"
                             : oneFile && (outputs > 1 || (status != 0 && outputs != 0))
                                 ? "more than one output, or one after a failure"
                                 : nullptr) {

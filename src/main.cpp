@@ -1,3 +1,8 @@
 #include "cli/cli.h"
+#include "io/io.h"
 
-int main(int argc, char** argv) { return RunKorvane(argc, argv); }
+int main(int argc, char** argv)
+{
+    CatchInterrupts(); // here, not in RunKorvane: the fuzz target keeps its own handlers
+    return RunKorvane(argc, argv);
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // Length of an open file in bytes; leaves the file positioned at offset 0.
 uint32_t lof(std::FILE* stream);
@@ -25,6 +26,11 @@ int SeekAndLocate(const uint8_t* pattern, uint32_t limit, int showProgress);
 // Transfers `sourceFile` from `counter` up to the exclusive offset `end` into
 // `destFile` with the step sizes of the run settings, and closes `destFile`.
 void WriteBuffer(uint32_t end);
+
+// Ends the run, before the destination `path` exists, when the .dat that
+// WriteBuffer(end) from `counter` could write would pass the 32-bit sizes of
+// its RIFF header.
+void RefuseOversizeDat(uint32_t end, const std::string& path);
 
 // The 9296 bytes that -fix puts in front of a stream whose first block lacks them.
 constexpr size_t INITIAL_SEQUENCE_SIZE = 9296;

@@ -9,10 +9,11 @@
 
 namespace {
 
-constexpr uint32_t kPreScanLimit = 15728640; // a bumper sits within the first 15 MiB
+constexpr uint32_t kPreScanLimit = 15728640; // a bumper sits within 15 MiB of the start
 constexpr uint32_t kEndCodeSize = 4;
 constexpr size_t kFirstBlockPaddingFrom = 48; // bytes 48..63 of a good first block are FF
 constexpr size_t kFirstBlockPaddingTo = 64;
+constexpr size_t kPackStartChecked = 5; // the block check looks at bytes 2..4
 
 // The initial correction sequence: four packs at the VCD mux rate (the first two
 // with a system header), each filled out by a padding packet, two end codes and
@@ -65,10 +66,24 @@ bool EndCodeInPayload(const Transfer& t, uint32_t at, uint32_t start)
     return (at - start) % sectors + kEndCodeSize <= MAX_WRITE_SECTORS;
 }
 
-void FirstBlockTest(const uint8_t* block)
+// The first `length` bytes of the block of the current step: the step itself,
+// or, when the step is shorter, the source's own bytes from its start (0 past
+// the end of the file), copied into `spare`; never what the read-ahead happens
+// to hold after the step.
+const uint8_t* BlockBytes(const Transfer& t, size_t length, uint8_t* spare)
+{
+    if (MAX_READ_SECTORS >= length)
+        return t.step;
+    CopySourceBytes(counter - MAX_READ_SECTORS, spare, length);
+    return spare;
+}
+
+void FirstBlockTest(const Transfer& t)
 {
     if (initialHeaderCorrectionFlag != 0)
         return;
+    uint8_t spare[kFirstBlockPaddingTo];
+    const uint8_t* block = BlockBytes(t, sizeof spare, spare);
     for (size_t i = kFirstBlockPaddingFrom; i < kFirstBlockPaddingTo; ++i) {
         if (block[i] != 0xFF) {
             initialHeaderCorrectionFlag = 1;
@@ -78,8 +93,10 @@ void FirstBlockTest(const uint8_t* block)
 }
 
 // One matching byte of 01 BA 21 at bytes 2..4 is enough for a block to pass.
-bool IsBrokenBlock(const uint8_t* block)
+bool IsBrokenBlock(const Transfer& t)
 {
+    uint8_t spare[kPackStartChecked];
+    const uint8_t* block = BlockBytes(t, sizeof spare, spare);
     return block[2] != mpeg_sync[2] && block[3] != mpeg_sync[3] && block[4] != mpeg_sync[4];
 }
 
@@ -93,10 +110,11 @@ const uint8_t* InitialCorrectionSequence()
 
 void BumperPreScan(const Transfer& t)
 {
+    // Only the transfer's own bytes: an end code in the next track must not
+    // move this one's start past its end.
     const uint32_t start = counter;
-    uint32_t limit = lof(sourceFile);
-    if (limit > kPreScanLimit)
-        limit = kPreScanLimit;
+    const uint64_t reach = uint64_t{start} + kPreScanLimit;
+    const uint32_t limit = reach < t.end ? static_cast<uint32_t>(reach) : t.end;
     SeekSource(start);
     std::printf("\r\xFE pre-scanning\r");
     std::fflush(stdout);
@@ -124,11 +142,11 @@ bool FixLoop(Transfer& t)
         ReadStep(t);
         if (!firstBlockDone) {
             firstBlockDone = true;
-            FirstBlockTest(t.step);
+            FirstBlockTest(t);
             if (initialHeaderCorrectionFlag != 0)
                 WriteInitialSequence(t);
         }
-        if (IsBrokenBlock(t.step)) {
+        if (IsBrokenBlock(t)) {
             ++badBlocks;
             // A range shorter than a sector holds no pack to resume from.
             if (t.end < sectors || SeekAndLocate(mpeg_sync, t.end - sectors, 1) == 0)

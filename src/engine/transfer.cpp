@@ -197,6 +197,23 @@ void ProgressUpdate(Transfer& t)
     t.lastPercent = percent;
 }
 
+void RefuseOversizeDat(uint32_t end, const std::string& path)
+{
+    const Transfer t = NewTransfer(end);
+    const uint64_t range = counter < end ? end - counter : 0;
+    const uint64_t sequence = fixOption != 0 ? INITIAL_SEQUENCE_SIZE : 0;
+    uint64_t bytes = DAT_HEADER_SIZE + range + sequence;
+    if (t.manner == Manner::Wrap) // whole sectors, the last one padded, after the leading ones
+        bytes = DAT_HEADER_SIZE + (LEADING_SECTORS + (range + sequence + FORM2_PAYLOAD_SIZE - 1) /
+                                                         FORM2_PAYLOAD_SIZE) *
+                                      uint64_t{RAW_SECTOR_SIZE};
+    // The RIFF size counts every byte after its own field.
+    if (bytes - DAT_RIFF_SIZE_OFFSET - 4 > UINT32_MAX)
+        Fatal("%s would be %llu bytes, more than the sizes in a .dat header can count; nothing was "
+              "written.\n\n",
+              path.c_str(), static_cast<unsigned long long>(bytes));
+}
+
 void WriteBuffer(uint32_t end)
 {
     Transfer t = NewTransfer(end);

@@ -1,6 +1,8 @@
 #include "io/io.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -28,10 +30,8 @@ constexpr size_t kLargestStep = 32768; // more than any read of a run (a window,
 constexpr size_t kQueueEntries = 1024; // IOV_MAX on Linux
 constexpr size_t kRoomBytes = 16384;
 
-// The slack lets the first-block test look at 64 bytes of a shorter step.
-constexpr size_t kSlack = 64;
 constexpr size_t kLargestBatch = kLargestStep + kPage - 1; // a step from anywhere in a page
-alignas(4096) uint8_t readAhead[(kReadAhead > kLargestBatch ? kReadAhead : kLargestBatch) + kSlack];
+alignas(4096) uint8_t readAhead[kReadAhead > kLargestBatch ? kReadAhead : kLargestBatch];
 uint64_t aheadStart = 0; // file offset of readAhead[0] (of the first step in slots)
 size_t aheadLength = 0;  // bytes of the file that the batch holds
 uint64_t position = 0;   // where the next source read begins
@@ -60,9 +60,27 @@ size_t queued = 0;
 uint8_t room[kRoomBytes];
 size_t roomUsed = 0;
 
-std::string destName;       // the file written to, for messages and clean-up
-bool destIsRegular = false; // only a regular file is patched or removed
-uint64_t destBytes = 0;     // bytes written to the current destination
+// A destination that is, or will be, a regular file is written to a temporary
+// file beside it, which replaces it only at the checked close: until then the
+// destination keeps whatever it held, and a failed or interrupted run removes
+// just the temporary file. Special files (/dev/null, a FIFO, a terminal) are
+// written directly.
+constexpr size_t kLargestPath = PATH_MAX;
+constexpr int kMostLinkHops = 40; // as the kernel allows when it opens a path
+constexpr off_t kLargestSheet = off_t{1} << 20;
+std::string destName;         // as the user named it, for messages
+std::string destTarget;       // the file that the temporary file replaces (links resolved)
+bool destIsTemporary = false; // the only kind that is patched, renamed or removed
+uint64_t destBytes = 0;       // bytes written to the current destination
+
+// What the interrupt handler needs, prepared before the transfer so that it only
+// has to unlink and write. Changed only while the interrupt signals are blocked.
+const int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+char temporaryPath[kLargestPath + 1];
+volatile sig_atomic_t temporaryExists = 0;
+char interruptLine[2 * kLargestPath];
+size_t interruptLineLength = 0;
+constexpr const char* kInterrupted = "\n\nInterrupted";
 
 [[noreturn]] void ReadFailed()
 {
@@ -172,7 +190,7 @@ void ReadSlots(const SlotLayout& layout)
     // One vector entry a step: fewer pieces for the kernel to copy than a
     // second entry for the bytes passed over.
     const size_t spill = layout.step - layout.keep;
-    size_t count = (sizeof readAhead - kSlack - (kPage - 1) - spill) / layout.stride;
+    size_t count = (sizeof readAhead - (kPage - 1) - spill) / layout.stride;
     if (count > kQueueEntries)
         count = kQueueEntries;
     if (kReadAhead < layout.stride)
@@ -187,8 +205,52 @@ void ReadSlots(const SlotLayout& layout)
         ReadFailed();
 }
 
+sigset_t InterruptSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kInterruptSignals)
+        sigaddset(&set, signal);
+    return set;
+}
+
+// Runs `change` with the interrupt signals held back, so that the handler never
+// sees a temporary file half-recorded.
+template <class Change> void WithoutInterrupts(Change change)
+{
+    const sigset_t set = InterruptSet();
+    sigset_t old;
+    sigprocmask(SIG_BLOCK, &set, &old);
+    change();
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+void SetInterruptLine(const std::string& text)
+{
+    interruptLineLength = text.copy(interruptLine, sizeof interruptLine);
+}
+
+void RemoveTemporary()
+{
+    WithoutInterrupts([] {
+        if (temporaryExists != 0)
+            unlink(temporaryPath);
+        temporaryExists = 0;
+        SetInterruptLine(std::string(kInterrupted) + ".\n");
+    });
+}
+
+extern "C" void Interrupted(int signal)
+{
+    if (temporaryExists != 0)
+        unlink(temporaryPath);
+    const ssize_t ignored = write(STDOUT_FILENO, interruptLine, interruptLineLength);
+    (void)ignored;
+    _exit(128 + signal);
+}
+
 // A fatal failure in the middle of a transfer must not leave a file behind
-// that looks like a finished conversion.
+// that looks like a finished conversion, nor touch what the destination held.
 void DiscardUnfinishedDest()
 {
     if (destFile == nullptr)
@@ -197,14 +259,98 @@ void DiscardUnfinishedDest()
     roomUsed = 0;
     std::fclose(destFile);
     destFile = nullptr;
-    if (destIsRegular)
-        std::remove(destName.c_str());
+    RemoveTemporary();
 }
 
-bool IsRegular(std::FILE* file)
+// Follows `path` through symbolic links to the name that is really written, so
+// that a link stays a link; false for a loop of links.
+bool ResolveLinks(const std::string& path, std::string& target)
 {
+    target = path;
+    for (int hop = 0; hop < kMostLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        char link[kLargestPath];
+        const ssize_t n = readlink(target.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof link)
+            return false;
+        const size_t slash = target.rfind('/');
+        const std::string folder = link[0] == '/' || slash == std::string::npos
+                                       ? std::string()
+                                       : target.substr(0, slash + 1);
+        target = folder + std::string(link, static_cast<size_t>(n));
+    }
+    return false;
+}
+
+// The permissions the destination would get from a plain create: those of the
+// file it replaces, or the usual ones less the umask.
+mode_t PermissionsFor(const struct stat* existing)
+{
+    if (existing != nullptr)
+        return existing->st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Creates the temporary file beside `destTarget` and records it for the
+// clean-up; -1 when it can't be made.
+int CreateTemporary(const struct stat* existing)
+{
+    std::string pattern = destTarget + ".XXXXXX";
+    if (pattern.size() > kLargestPath)
+        return -1;
+    int fd = -1;
+    WithoutInterrupts([&] {
+        fd = mkstemp(&pattern[0]);
+        if (fd < 0)
+            return;
+        pattern.copy(temporaryPath, kLargestPath);
+        temporaryPath[pattern.size()] = '\0';
+        temporaryExists = 1;
+        SetInterruptLine(std::string(kInterrupted) + ": " + destName + " was not written.\n");
+    });
+    if (fd >= 0 && fchmod(fd, PermissionsFor(existing)) != 0) {
+        close(fd);
+        RemoveTemporary();
+        return -1;
+    }
+    return fd;
+}
+
+// Opens the file a destination is written to: a temporary file for a regular
+// file or a new name, the file itself for anything else.
+int OpenDestFd(const std::string& path)
+{
+    if (!ResolveLinks(path, destTarget))
+        return -1;
     struct stat info {};
-    return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+    const bool exists = stat(destTarget.c_str(), &info) == 0;
+    destIsTemporary = !exists || S_ISREG(info.st_mode);
+    if (!destIsTemporary)
+        return open(destTarget.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Whoever could not have written over the file may not replace it either.
+    if (exists && access(destTarget.c_str(), W_OK) != 0)
+        return -1;
+    return CreateTemporary(exists ? &info : nullptr);
+}
+
+// Puts the finished temporary file in the destination's place.
+void ReplaceDest()
+{
+    bool renamed = false;
+    WithoutInterrupts([&] {
+        renamed = rename(temporaryPath, destTarget.c_str()) == 0;
+        if (renamed)
+            temporaryExists = 0;
+    });
+    if (!renamed) {
+        RemoveTemporary();
+        WriteFailed();
+    }
+    RemoveTemporary(); // nothing left to remove; resets the interrupt line
 }
 
 uint32_t Clamp32(uint64_t value)
@@ -237,6 +383,31 @@ std::FILE* OpenReadable(const std::string& path)
 }
 
 } // namespace
+
+void CatchInterrupts()
+{
+    RemoveTemporary(); // prepares the line for an interrupt before any destination
+    struct sigaction action {};
+    action.sa_handler = Interrupted;
+    action.sa_mask = InterruptSet(); // one clean-up at a time
+    for (const int signal : kInterruptSignals)
+        sigaction(signal, &action, nullptr);
+    // A file-size limit then fails the write like a full disk, and the clean-up runs.
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+void CopySourceBytes(uint64_t offset, uint8_t* into, size_t length)
+{
+    size_t got = 0;
+    if (slotLayout.stride == 0 && offset >= aheadStart && offset < aheadStart + aheadLength) {
+        got = static_cast<size_t>(aheadStart + aheadLength - offset);
+        got = got < length ? got : length;
+        std::memcpy(into, readAhead + (offset - aheadStart), got);
+    }
+    if (got < length)
+        got += ReadAt(offset + got, into + got, length - got);
+    std::memset(into + got, 0, length - got);
+}
 
 void KeepStandardStreamsOpen()
 {
@@ -271,10 +442,29 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
 
 std::FILE* OpenSheetFile(const std::string& path)
 {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    // Without waiting for a writer: a FIFO is refused below, not read.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    return std::fopen(path.c_str(), "r");
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        Fatal("%s is not a regular file; Korvane reads sheets from regular files only.\n\n",
+              path.c_str());
+    }
+    if (info.st_size > kLargestSheet) {
+        close(fd);
+        Fatal("%s is larger than 1 MiB; Korvane reads sheets of up to 1 MiB only.\n\n",
+              path.c_str());
+    }
+    std::FILE* file = fdopen(fd, "r");
+    if (file == nullptr)
+        close(fd);
+    return file;
 }
 
 bool MeasureSourceFile(const std::string& path, uint32_t& length)
@@ -313,12 +503,18 @@ void RefuseFolderDest(const std::string& destPath)
 
 std::FILE* OpenDestFile(const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return nullptr;
-    std::setvbuf(file, nullptr, _IONBF, 0); // written through the queue, not stdio
     destName = path;
-    destIsRegular = IsRegular(file);
+    const int fd = OpenDestFd(path);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        close(fd);
+        if (destIsTemporary)
+            RemoveTemporary();
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0); // written through the queue, not stdio
     destBytes = 0;
     queued = 0;
     roomUsed = 0;
@@ -393,15 +589,16 @@ void WriteDest(const void* data, size_t length)
 void CloseDest(bool patchDatSizes)
 {
     FlushQueue();
-    if (patchDatSizes && destIsRegular)
+    if (patchDatSizes && destIsTemporary)
         PatchDatSizes();
     std::FILE* file = destFile;
     destFile = nullptr;
     if (std::fclose(file) != 0) {
-        if (destIsRegular)
-            std::remove(destName.c_str());
+        RemoveTemporary();
         WriteFailed();
     }
+    if (destIsTemporary)
+        ReplaceDest();
 }
 
 void CloseSource()

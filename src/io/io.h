@@ -4,7 +4,9 @@
 // bytes a transfer keeps are gathered and written with one call per batch.
 // Every failure is fatal and names the file: a read that comes up short ends
 // the run at the step that needed the missing bytes, so nothing unread is ever
-// written; a destination left unfinished by a fatal failure is removed.
+// written. A destination is written to a temporary file beside it that takes
+// its place only at the checked close, so a failed or interrupted run leaves
+// the destination as it was.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +16,11 @@
 
 // Sources must stay below this: every offset of a run is 32-bit.
 constexpr uint64_t kLargestSource = UINT64_C(0xFFFFFFFF);
+
+// Has SIGINT, SIGTERM, SIGHUP and SIGPIPE remove the temporary file being
+// written, print one line and end the run with status 128 + the signal; and
+// SIGXFSZ ignored, so that a file-size limit fails a write like a full disk.
+void CatchInterrupts();
 
 // Opens /dev/null on any of the standard descriptors 0-2 that is closed, so that
 // no file of the run can be given one of them and take the console's text.
@@ -27,7 +34,8 @@ std::FILE* OpenSourceFile(const std::string& path);
 void RefuseOversizeSource(std::FILE* file, const std::string& path);
 
 // Opens a text sheet (a CUE sheet, and whatever other sheet an image comes
-// with) for reading; nullptr when it can't be opened or is a folder.
+// with) for reading; nullptr when it can't be opened or is a folder. Ends the
+// run when it is not a regular file or is larger than 1 MiB, before reading it.
 std::FILE* OpenSheetFile(const std::string& path);
 
 // Measures `path` without making it the source: false when it can't be opened
@@ -41,7 +49,9 @@ void RefuseSameFile(const std::string& destPath, const std::string& otherPath);
 // Ends the run when `destPath` ends in a slash or names an existing folder: an output is a file.
 void RefuseFolderDest(const std::string& destPath);
 
-// Creates or truncates `path` ("wb"); nullptr on failure.
+// Opens the destination `path` for writing; nullptr on failure. A regular file
+// (or a new name) is written to a temporary file in its folder, symbolic links
+// resolved first; a special file (/dev/null, a FIFO, a terminal) directly.
 std::FILE* OpenDestFile(const std::string& path);
 
 // The next `length` bytes of the source from its position, which advances past
@@ -58,6 +68,10 @@ const uint8_t* SourceBytes(size_t length);
 // around it in place). Slots queued whole, one after the other, leave as one
 // contiguous write.
 uint8_t* SourceStepInSlot(size_t length, size_t keep, size_t lead, size_t stride);
+
+// Copies the `length` bytes of the source from `offset` into `into`, 0 for
+// those past its end, without moving the source position.
+void CopySourceBytes(uint64_t offset, uint8_t* into, size_t length);
 
 // Copies up to `length` bytes from the source position; returns how many there were.
 size_t ReadSourceUpTo(uint8_t* into, size_t length);
@@ -76,9 +90,9 @@ uint8_t* QueueDestRoom(size_t length);
 // Writes `length` bytes to the destination now (after whatever is queued).
 void WriteDest(const void* data, size_t length);
 
-// Writes what is queued and closes `destFile`, checking the close. With
-// `patchDatSizes`, a regular file first gets its RIFF and data chunk sizes set
-// to what it really holds.
+// Writes what is queued and closes `destFile`, checking the close, then puts a
+// temporary file in the destination's place. With `patchDatSizes`, a regular
+// file first gets its RIFF and data chunk sizes set to what it really holds.
 void CloseDest(bool patchDatSizes);
 
 // Closes `sourceFile` (and forgets it).

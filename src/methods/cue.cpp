@@ -75,6 +75,10 @@ void CheckRecords(const CueMethod& m)
         if (Numbered())
             AddTrackIndex(i);
         RefuseSameFile(*dest, *source);
+        if (m.writesDatHeader) {
+            counter = track[i].startOffset;
+            RefuseOversizeDat(track[i].endOffset, *dest);
+        }
         for (size_t f = 0; f < BinFileCount(); ++f)
             RefuseSameFile(*dest, BinFilePath(f));
         RefuseFolderDest(*dest);

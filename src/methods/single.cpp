@@ -234,6 +234,8 @@ void RunSingle(const SingleMethod& m)
 
     RefuseSameFile(*dest, *source);
     RefuseFolderDest(*dest);
+    if (m.destLine == kDatDest)
+        RefuseOversizeDat(lofSource, *dest);
     destFile = OpenDestFile(*dest);
     if (destFile == nullptr) {
         std::printf("%s could not be written.\n", dest->c_str());

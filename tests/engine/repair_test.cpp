@@ -82,16 +82,20 @@ TEST(RepairRawImage, EndCodeAcrossPayloadAndEdcIsRefused)
                       {{"out.mpg", InitialSequence() + MpegBlocks(4)}}));
 }
 
-// A bumper is cut once per run. The first track's pre-scan reads on to the end code in the
-// second track and accepts it, so nothing of the first track is left; the second track is
-// not pre-scanned and keeps its end code.
+// A bumper is cut once per run, and each pre-scan looks only inside its own track.
 TEST(RepairCueImage, BumperRemovedOncePerRun)
 {
-    const std::string s = MpegBlocks(6).replace(2 * kPack - 4, 4, kEnd);
+    // The end code of the first MPEG track ends its payload: the transfer then starts on the
+    // sector's EDC, a broken first block, and resumes at the next pack but one (the search starts
+    // after the broken step). The second track's end code stays: one bumper per run.
+    const std::string t = MpegBlocks(8, 2).replace(2 * kPack - 4, 4, kEnd),
+                      s = MpegBlocks(6).replace(2 * kPack - 4, 4, kEnd);
     const std::string sheet =
         "FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 MODE2/2352\n"
-        "INDEX 01 00:00:01\nTRACK 03 MODE2/2352\nINDEX 01 00:00:04\n";
-    const std::string bin = std::string(kRaw, '\0') + RawSectors(MpegBlocks(3)) + RawSectors(s);
+        "INDEX 01 00:00:01\nTRACK 03 MODE2/2352\nINDEX 01 00:00:09\n";
+    const std::string bin = std::string(kRaw, '\0') + RawSectors(t) + RawSectors(s);
     Expect(Korvane("-cue2mpg -nobumper in.cue o", {{"in.bin", bin}, {"in.cue", sheet}})
-               .Exits(0, "written.\n\n" + Fixed(0), {{"o01.mpg", ""}, {"o02.mpg", s}}));
+               .Exits(0, "written.\n\n" + kApplied + Fixed(1),
+                      {{"o01.mpg", InitialSequence() + t.substr(3 * kPack)},
+                       {"o02.mpg", InitialSequence() + s}}));
 }
