@@ -1,7 +1,7 @@
 // The engine reads many steps per system call and gathers its writes; a test build reads one step
 // per call. Both must leave exactly the same files and print exactly the same console, whatever
 // the source holds: 1.4 MB of stream spans several batches, with broken blocks, a bumper's end
-// code, junk before the first pack and a partial last step.
+// code, junk before the first pack and a partial last step. On a full disk each ends with 1.
 #include "harness.h"
 
 TEST(Batching, SameOutputsAsOneStepAtATime)
@@ -24,12 +24,17 @@ TEST(Batching, SameOutputsAsOneStepAtATime)
     for (const std::string option : {"-r0", "-fix", "-nobumper", "-w1000"})
         for (const std::string method : {"raw2mpg", "raw2dat", "mpg2mpg", "mpg2dat", "cif2mpg",
                                          "dat2mpg", "cue2raw", "cue2dat", "cue2mpg"}) {
-            const std::vector<std::string> args{"-" + method, option, "in." + method.substr(0, 3),
-                                                method + option};
+            std::vector<std::string> args{"-" + method, option, "in." + method.substr(0, 3),
+                                          method + option};
             const RunResult a = RunKorvane(args, batched.path()),
                             b = RunKorvane(args, stepwise.path(), KORVANE_STEPWISE_BIN);
             EXPECT_EQ(a.status, b.status) << method << option;
             EXPECT_EQ(a.out, b.out) << method << option;
+            args.back() = "/dev/./full";
+            const RunResult full = RunKorvane(args, batched.path());
+            EXPECT_EQ(full.status, 1);
+            ExpectConsole(full.out, "/dev/./full could not be written (is the disk full?).\n\n",
+                          method + option);
         }
     const std::vector<std::string> files = ListDir(batched.path());
     ASSERT_EQ(files, ListDir(stepwise.path()));

@@ -158,8 +158,6 @@ TEST(CueSheet, TablesAndRefusals)
                      kTrack + "97 -> writing...\r" + kClosed,
                  {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}})},
         {"an empty sheet", Korvane("-cue2mpg f.cue o", Beside("", image)).Exits(1, noFile)},
-        {"a sheet of binary junk",
-         Korvane("-cue2raw f.cue o", Beside(Filler(3000, 3), image)).Exits(1, noFile)},
         {"a sheet cut off in a quoted name",
          Korvane("-cue2dat f.cue o", Beside("FILE \"" + std::string(5000, 'W'), image))
              .Exits(1, kIncomplete)},

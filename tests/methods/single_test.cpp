@@ -5,6 +5,13 @@
 
 #include "harness.h"
 
+// korvane `options` (the method first) in.<source kind> out, beside `bytes` as in.<source kind>.
+static Golden On(const std::string& options, const std::string& bytes)
+{
+    const std::string in = "in." + options.substr(1, 3);
+    return Korvane(options + " " + in + " out", {{in, bytes}});
+}
+
 TEST(SingleFileMethods, OutputsConsolesAndRefusals)
 {
     const std::string blocks = MpegBlocks(5), tail = Filler(700, 3), junk = Filler(20000),
@@ -13,104 +20,72 @@ TEST(SingleFileMethods, OutputsConsolesAndRefusals)
                       none = "\n\nCould not find MPEG stream in ",
                       same = " writing it would destroy the input.\n\n",
                       opened = " could not be opened.\nFile could be missing.\n\n",
-                      signature = "dat2mpg\n\n\nThis file is not a DAT file or does not have the "
-                                  "correct DAT signature.\n";
+                      signature = "\n\nThis file is not a DAT file or does not have the correct "
+                                  "DAT signature.\n";
     const Files mpg{{"in.mpg", blocks}};
-    std::vector<Case> table{
-        {"raw2mpg: payloads from the sector holding the first pack on",
-         Korvane("-raw2mpg in.raw out.mpg", {{"in.raw", raw}})
-             .Exits(0, done, {{"out.mpg", blocks}})},
-        {"raw2dat: the whole image from its start, a partial last sector left out",
-         Korvane("-raw2dat in.raw out.dat", {{"in.raw", raw + Filler(100)}})
-             .Exits(0, "\xFE completed. out.dat written.\n", {{"out.dat", DatFile(raw)}})},
-        {"dat2mpg: the header skipped, a sector without a pack dropped",
-         Korvane("-dat2mpg in.dat out.mpg",
-                 {{"in.dat", DatFile(Filler(kRaw) + RawSectors(blocks))}})
-             .Exits(0, done, {{"out.mpg", blocks}})},
-        {"cif2mpg: 2332-byte sectors",
-         Korvane("-cif2mpg in.cif out.mpg", {{"in.cif", Filler(kCif) + CifSectors(blocks)}})
-             .Exits(0, done, {{"out.mpg", blocks}})},
-        {"mpg2mpg: bytes before the first pack dropped, a tail that is no whole block kept",
-         Korvane("-mpg2mpg in.mpg out.mpg", {{"in.mpg", Filler(1000, 5) + blocks + tail}})
-             .Exits(0, done, {{"out.mpg", blocks + tail}})},
-        {"mpg2dat: leading sectors, addresses and a padded last sector; -r changes nothing here",
-         Korvane("-mpg2dat -r2000 in.mpg out.dat", {{"in.mpg", Filler(1000, 5) + blocks + tail}})
-             .Exits(0,
-                    BannerText() +
-                        "\nMPEG file source --> in.mpg\nVCD DAT destination --> out.dat\n"
-                        "Conversion method --> mpg2dat\n- User defined read sector size: 2000 "
-                        "bytes\n\n\xFE                 -> searching \r\xFE 0%\r\xFE            "
-                        "     -> writing...\r\xFE 0% [00:00:00] \r\n\xFE completed. out.dat "
-                        "written.\n",
-                    {{"out.dat", DatFile(DatSectors(blocks + tail))}})},
-        {"dat2mpg: a last sector cut short in its payload is not written",
-         Korvane("-dat2mpg in.dat out", {{"in.dat", dat.substr(0, 44 + 2 * kRaw + 2330)}})
-             .Exits(0, done, {{"out.mpg", six.substr(0, 2 * kPack)}})},
-        {"a missing source is reported before the search; the run still ends with 0",
-         Korvane("-mpg2mpg nope.mpg o.mpg").Exits(0, "size: 2324 bytes\n\nnope.mpg" + opened)},
-        {"a folder is no source", Korvane("-raw2mpg folder.raw o")
-                                      .Given("mkdir folder.raw")
-                                      .Exits(0, "folder.raw" + opened)},
-        {"a pipe is no source (one without a writer would wait for ever)",
-         Korvane("-raw2mpg pipe.raw o").Given("mkfifo pipe.raw").Exits(0, "pipe.raw" + opened)},
-        {"a folder is no sheet",
-         Korvane("-cue2mpg folder.cue o").Given("mkdir folder.cue").Exits(1, "")},
-        {"a source of 4 GiB would wrap the offsets",
-         Korvane("-mpg2mpg big.mpg o")
-             .Given("truncate -s 4G big.mpg")
-             .Exits(1,
-                    "size: 2324 bytes\n\nbig.mpg is 4 GiB or larger; Korvane reads sources "
-                    "smaller than 4 GiB only.\n\n",
-                    {{"big.mpg", kAnyBytes}})},
-        {"an empty source has no stream",
-         Korvane("-raw2mpg in.raw out", {{"in.raw", ""}}).Exits(1, none + "raw image file.\n")},
-        {"raw2dat refuses a raw image without a stream",
-         Korvane("-raw2dat in.raw out", {{"in.raw", junk}})
-             .Exits(1, "\xFE 0%\r" + none + "raw image file.\n")},
-        {"mpg2dat refuses an MPEG file without a stream",
-         Korvane("-mpg2dat in.mpg out", {{"in.mpg", std::string(1, '\0')}})
-             .Exits(1, none + "MPEG file.\n")},
-        {"dat2mpg refuses a DAT without a stream",
-         Korvane("-dat2mpg in.dat out", {{"in.dat", DatFile(junk)}})
-             .Exits(1, "\xFE 0%\r" + none + "DAT file.\n")},
-        {"a DAT shorter than its signature, and the destination is left alone",
-         Korvane("-dat2mpg in.dat o.mpg", {{"in.dat", "R"}, {"o.mpg", "keep"}})
-             .Exits(1, signature)},
-        {"a DAT with a wrong signature",
-         Korvane("-dat2mpg in.dat out", {{"in.dat", "RIFX" + dat.substr(4)}}).Exits(1, signature)},
-        {"a destination that cannot be created is reported; the run still ends with 0",
-         Korvane("-mpg2mpg in.mpg nodir/o.mpg", mpg)
-             .Exits(0, "\xFE 0%\rnodir/o.mpg could not be written.\n")},
-        {"the source given as the destination",
-         Korvane("-mpg2mpg in.mpg in.mpg", mpg)
-             .Exits(1, "\xFE 0%\rin.mpg is the same file as in.mpg;" + same)},
-        {"the source under another name (a hard link)",
-         Korvane("-mpg2mpg in.mpg hard.mpg", mpg)
-             .Given("ln in.mpg hard.mpg")
-             .Exits(1, "\xFE 0%\rhard.mpg is the same file as in.mpg;" + same,
-                    {{"hard.mpg", blocks}})},
-        {"a write size above the read size would write bytes never read",
-         Korvane("-raw2mpg -w2400 in.mpg o.mpg", mpg)
-             .Exits(1, "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes "
-                       "read per step; use a smaller -w.\n\n")},
-        {"a write refused half-way (by a file size limit, as a quota would) leaves no output",
-         Korvane("-mpg2mpg in.mpg out.mpg", mpg)
-             .Given("ulimit -f 8 && trap '' XFSZ")
-             .Exits(1, "Write error: out.mpg could not be written (is the disk full?).\n\n")}};
-    const Files in{{"in.mpg", six},
-                   {"in.cif", CifSectors(six)},
-                   {"in.dat", dat},
-                   {"in.raw", RawSectors(six)},
-                   {"in.bin", RawSectors(six)},
-                   {"in.cue", Sheet("in.bin", {"00:00:00", "00:00:01"})}};
-    for (const std::string m : {"raw2mpg", "raw2dat", "cif2mpg", "mpg2mpg", "mpg2dat", "dat2mpg",
-                                "cue2raw", "cue2dat", "cue2mpg"})
-        table.push_back(
-            {"a full disk ends " + m + " with 1",
-             Korvane("-" + m + " -track01 in." + m.substr(0, 3) + " /dev/./full", in)
-                 .Exits(1,
-                        "Write error: /dev/./full could not be written (is the disk full?).\n\n")});
-    ExpectAll(table);
+    ExpectAll(
+        {{"raw2mpg: payloads from the sector holding the first pack on",
+          On("-raw2mpg", raw).Exits(0, done, {{"out.mpg", blocks}})},
+         {"raw2dat: the whole image from its start, a partial last sector left out",
+          On("-raw2dat", raw + Filler(100)).Exits(0, "written.\n", {{"out.dat", DatFile(raw)}})},
+         {"dat2mpg: the header skipped, a sector without a pack dropped",
+          On("-dat2mpg", DatFile(Filler(kRaw) + RawSectors(blocks)))
+              .Exits(0, done, {{"out.mpg", blocks}})},
+         {"cif2mpg: 2332-byte sectors",
+          On("-cif2mpg", Filler(kCif) + CifSectors(blocks)).Exits(0, done, {{"out.mpg", blocks}})},
+         {"mpg2mpg: bytes before the first pack dropped, a tail that is no whole block kept",
+          On("-mpg2mpg", Filler(1000, 5) + blocks + tail)
+              .Exits(0, done, {{"out.mpg", blocks + tail}})},
+         {"mpg2dat: leading sectors, addresses and a padded last sector; -r changes nothing here",
+          On("-mpg2dat -r2000", Filler(1000, 5) + blocks + tail)
+              .Exits(0,
+                     BannerText() + "\nMPEG file source --> in.mpg\nVCD DAT destination --> "
+                                    "out.dat\nConversion method --> mpg2dat\n- User defined read "
+                                    "sector size: 2000 bytes\n\n\xFE                 -> searching "
+                                    "\r\xFE 0%\r\xFE                 -> writing...\r\xFE 0% "
+                                    "[00:00:00] \r\n\xFE completed. out.dat written.\n",
+                     {{"out.dat", DatFile(DatSectors(blocks + tail))}})},
+         {"dat2mpg: a last sector cut short in its payload is not written",
+          On("-dat2mpg", dat.substr(0, 44 + 2 * kRaw + 2330))
+              .Exits(0, done, {{"out.mpg", six.substr(0, 2 * kPack)}})},
+         {"a folder is no source",
+          Korvane("-raw2mpg f.raw o").Given("mkdir f.raw").Exits(0, "f.raw" + opened)},
+         {"a pipe is no source (one without a writer would wait for ever)",
+          Korvane("-raw2mpg p.raw o").Given("mkfifo p.raw").Exits(0, "p.raw" + opened)},
+         {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
+         {"a source of 4 GiB would wrap the offsets",
+          Korvane("-mpg2mpg big.mpg o")
+              .Given("truncate -s 4G big.mpg")
+              .Exits(
+                  1,
+                  "big.mpg is 4 GiB or larger; Korvane reads sources smaller than 4 GiB only.\n\n",
+                  {{"big.mpg", kAnyBytes}})},
+         {"raw2dat: no stream",
+          On("-raw2dat", junk).Exits(1, "\xFE 0%\r" + none + "raw image file.\n")},
+         {"mpg2dat: no stream in a source shorter than a window",
+          On("-mpg2dat", std::string(1, '\0')).Exits(1, none + "MPEG file.\n")},
+         {"dat2mpg: no stream",
+          On("-dat2mpg", DatFile(junk)).Exits(1, "\xFE 0%\r" + none + "DAT file.\n")},
+         {"a DAT shorter than its signature, and the destination is left alone",
+          Korvane("-dat2mpg in.dat o.mpg", {{"in.dat", "R"}, {"o.mpg", "keep"}})
+              .Exits(1, signature)},
+         {"a DAT with a wrong signature",
+          On("-dat2mpg", "RIFX" + dat.substr(4)).Exits(1, signature)},
+         {"a destination that cannot be created is reported; the run still ends with 0",
+          Korvane("-mpg2mpg in.mpg no/o.mpg", mpg)
+              .Exits(0, "\xFE 0%\rno/o.mpg could not be written.\n")},
+         {"the source under another name (a hard link)",
+          Korvane("-mpg2mpg in.mpg h.mpg", mpg)
+              .Given("ln in.mpg h.mpg")
+              .Exits(1, "h.mpg is the same file as in.mpg;" + same, {{"h.mpg", blocks}})},
+         {"a write size above the read size would write bytes never read",
+          On("-raw2mpg -w2400", blocks)
+              .Exits(1, "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes "
+                        "read per step; use a smaller -w.\n\n")},
+         {"a write refused half-way (by a file size limit, as a quota would) leaves no output",
+          On("-mpg2mpg", blocks)
+              .Given("ulimit -f 8 && trap '' XFSZ")
+              .Exits(1, "Write error: out.mpg could not be written (is the disk full?).\n\n")}});
 }
 
 TEST(SingleFileMethods, ProgressAndTheSampleThroughDatAndBack)

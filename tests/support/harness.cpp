@@ -108,12 +108,13 @@ void Expect(const Golden& g)
     std::string what = "korvane";
     for (const std::string& arg : g.args)
         what += " " + arg;
+    SCOPED_TRACE(what);
     for (const auto& [name, bytes] : g.inputs) {
         fs::create_directories(fs::path(dir / name).parent_path());
         WriteFile(dir / name, bytes);
     }
     const RunResult r = RunKorvane(g.args, dir.path(), KORVANE_BIN, g.shell);
-    EXPECT_EQ(r.status, g.status) << what;
+    EXPECT_EQ(r.status, g.status);
     ExpectConsole(r.out, g.console, what);
     std::vector<std::string> names, want;
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
@@ -124,11 +125,11 @@ void Expect(const Golden& g)
     files.insert(g.inputs.begin(), g.inputs.end());
     for (const auto& [name, bytes] : files) {
         const std::string got = bytes == kAnyBytes ? bytes : ReadFile(dir / name);
-        EXPECT_TRUE(got == bytes) << what << ": " << name << " holds " << got.size()
-                                  << " bytes, not " << bytes.size();
+        EXPECT_TRUE(got == bytes) << name << " holds " << got.size() << " bytes, not "
+                                  << bytes.size();
         want.push_back(name);
     }
-    EXPECT_EQ(names, want) << what;
+    EXPECT_EQ(names, want);
 }
 
 void ExpectAll(const std::vector<Case>& table)

@@ -25,16 +25,13 @@ struct TempDir {
     std::string path_;
 };
 
-// `text` with every `from` replaced by `to`.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
-// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test build that
-// reads one step per system call (KORVANE_STEPWISE_BIN). `shell`, when given, runs in the same
-// shell first (ulimit, "exec >&-", files that are not plain ones).
+// Runs korvane with `args` in the folder `cwd`; `binary` may name the test build that reads one
+// step per system call (KORVANE_STEPWISE_BIN). `shell` runs first in the same shell.
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
                      const char* binary = KORVANE_BIN, const std::string& shell = "");
-// The same on a pseudo-terminal of its own, under the locale `locale` (LC_ALL), with the
-// terminal's line ends left as the program writes them.
+// The same on a pseudo-terminal under the locale `locale`, its line ends as the program wrote them.
 RunResult RunOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
                         const std::string& locale);
 
@@ -50,35 +47,25 @@ struct Golden {
     // holds progress lines, those are left out of the console (their time estimates vary).
     std::string console = "";
     Files outputs = {};     // every plain file the run leaves beside its inputs
-    std::string shell = ""; // as for RunKorvane
+    std::string shell = ""; // commands run first (a pipe, a folder, ulimit, "exec >&-")
 
-    Golden& Given(const std::string& commands)
-    {
-        shell = commands;
-        return *this;
-    }
+    Golden& Given(const std::string& commands) { return shell = commands, *this; }
     Golden& Exits(int code, const std::string& text, const Files& files = {})
     {
-        status = code;
-        console = text;
-        outputs = files;
-        return *this;
+        return status = code, console = text, outputs = files, *this;
     }
 };
 // korvane with the words of `command` (split at spaces) as its arguments, run beside `inputs`.
 Golden Korvane(const std::string& command, const Files& inputs = {});
 // Runs `g` in a fresh folder and checks its status, console and every file then in the folder.
 void Expect(const Golden& g);
-// A table of runs, each named by the fault it catches.
 struct Case {
-    std::string fault;
+    std::string fault; // the few words a failure is reported with
     Golden run;
 };
 void ExpectAll(const std::vector<Case>& table);
-void ExpectConsole(const std::string& out, const std::string& want,
-                   const std::string& what); // `what` names the run
-// `text` without its progress lines, "\xFE 12%\r" or "\xFE 12% [00:00:03] \r".
-std::string WithoutProgress(std::string text);
+void ExpectConsole(const std::string& out, const std::string& want, const std::string& what);
+std::string WithoutProgress(std::string text); // without "\xFE 12%\r", "\xFE 12% [00:00:03] \r"
 
 std::vector<std::string> ListDir(const std::string& path); // the names in a folder, sorted
 std::string SamplePath(const std::string& relative); // a shipped sample, unpacked in the build tree
