@@ -64,21 +64,27 @@ TEST(CueSheet, OneSheetInManySpellings)
                      {"dat", three + "\xFE                 -> searching \r" + w1 + w2 + kClosed},
                      {"mpg", three + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" +
                                  w2 + kClosed}};
-    for (const auto& [name, stored, in, eol] :
-         {std::tuple<const char*, std::string, std::string, const char*>{"\"x.bin\"", "x.bin", "",
-                                                                         "\n"},
-          {"\"x.bin\"", "x.bin", "", "\r\n"},
-          {"x.bin", "x.bin", "s/", "\r"},
-          {"\"MY VIDEO.BIN\"", "MY VIDEO.BIN", "", "\n"},
-          {"\"MY\tVIDEO.BIN\"", "MY VIDEO.BIN", "", "\r\n"},
-          {"\"MY   VIDEO.BIN\"", "MY VIDEO.BIN", "s/", "\n"},
-          {"DISC\\MUSIC.BIN", "disc/music.bin", "", "\n"},
-          {"DISC\\MUSIC.BIN", "disc/music.bin", "s/", "\r\n"}})
+    const struct {
+        const char* fault;
+        std::string name, stored, in, eol;
+    } spellings[] = {
+        {"a quoted name", "\"x.bin\"", "x.bin", "", "\n"},
+        {"CR LF line ends", "\"x.bin\"", "x.bin", "", "\r\n"},
+        {"a bare name, bare CR line ends, the BIN beside a sheet in a folder", "x.bin", "x.bin",
+         "s/", "\r"},
+        {"a blank in a quoted name", "\"MY VIDEO.BIN\"", "MY VIDEO.BIN", "", "\n"},
+        {"a tab in a quoted name read as a blank", "\"MY\tVIDEO.BIN\"", "MY VIDEO.BIN", "", "\r\n"},
+        {"blanks in a row read as one", "\"MY   VIDEO.BIN\"", "MY VIDEO.BIN", "s/", "\n"},
+        {"a DOS path: backslashes and capitals", "DISC\\MUSIC.BIN", "disc/music.bin", "", "\n"},
+        {"a DOS path below a sheet in a folder", "DISC\\MUSIC.BIN", "disc/music.bin", "s/",
+         "\r\n"}};
+    for (const auto& [fault, name, stored, in, eol] : spellings)
         for (const std::string m : {"raw", "dat", "mpg"}) {
-            const std::string sheet = ReplaceAll("FILE " + std::string(name) + body, "\n", eol),
+            const std::string sheet = ReplaceAll("FILE " + name + body, "\n", eol),
                               one = m == "mpg" ? "" : image.substr(7056, 7056),
                               two = m == "mpg" ? MpegBlocks(4) : image.substr(14112);
             const bool dat = m == "dat";
+            SCOPED_TRACE(fault);
             Expect(OnSheet(
                 "-cue2" + m + " " + in + "f.cue o." + m,
                 {{in + "f.cue", sheet + (eol[0] == '\r' ? " \t\r\n\r\n" : "")},
