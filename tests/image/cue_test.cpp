@@ -28,21 +28,7 @@ std::string Table(const std::vector<long>& records)
     return t + "\n";
 }
 
-// korvane `command` (-cue2<m> sheet dest, maybe after options) beside `inputs`; `said` is all it
-// prints after the method line.
-Golden OnSheet(const std::string& command, const Files& inputs, int status, const std::string& said,
-               const Files& files = {})
-{
-    Golden g = Korvane(command, inputs);
-    const std::string m = command.substr(command.find("-cue2") + 5, 3);
-    const char* kind = m == "raw" ? "RAW image" : m == "dat" ? "VCD DAT" : "MPEG";
-    return g.Exits(status,
-                   BannerText() + "\nCUE source --> " + g.args[g.args.size() - 2] + "\n" + kind +
-                       " destination --> " + g.args.back() + "\nExtraction method --> cue2" + m +
-                       "\n" + said,
-                   files);
-}
-
+// A sheet and its BIN in the folder of the run.
 Files Beside(const std::string& sheet, const std::string& bin)
 {
     return {{"f.cue", sheet}, {"fixture.bin", bin}};
@@ -60,10 +46,11 @@ TEST(CueSheet, OneSheetInManySpellings)
                       three = Table({0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520}),
                       w1 = kTrack + "1 -> writing...\r", w2 = kTrack + "2 -> writing...\r",
                       image = std::string(6 * kRaw, '\0') + RawSectors(MpegBlocks(4), 6);
-    const Files said{{"raw", three + w1 + w2 + "\n" + kClosed},
-                     {"dat", three + "\xFE                 -> searching \r" + w1 + w2 + kClosed},
-                     {"mpg", three + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" +
-                                 w2 + kClosed}};
+    const Files kinds{{"raw", "RAW image"}, {"dat", "VCD DAT"}, {"mpg", "MPEG"}},
+        said{{"raw", three + w1 + w2 + "\n" + kClosed},
+             {"dat", three + "\xFE                 -> searching \r" + w1 + w2 + kClosed},
+             {"mpg",
+              three + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" + w2 + kClosed}};
     const struct {
         const char* fault;
         std::string name, stored, in, eol;
@@ -85,12 +72,15 @@ TEST(CueSheet, OneSheetInManySpellings)
                               two = m == "mpg" ? MpegBlocks(4) : image.substr(14112);
             const bool dat = m == "dat";
             SCOPED_TRACE(fault);
-            Expect(OnSheet(
-                "-cue2" + m + " " + in + "f.cue o." + m,
-                {{in + "f.cue", sheet + (eol[0] == '\r' ? " \t\r\n\r\n" : "")},
-                 {in + stored, image}},
-                0, said.at(m),
-                {{"o01." + m, dat ? DatFile(one) : one}, {"o02." + m, dat ? DatFile(two) : two}}));
+            Expect(Korvane("-cue2" + m + " " + in + "f.cue o." + m,
+                           {{in + "f.cue", sheet + (eol[0] == '\r' ? " \t\r\n\r\n" : "")},
+                            {in + stored, image}})
+                       .Exits(0,
+                              BannerText() + "\nCUE source --> " + in + "f.cue\n" + kinds.at(m) +
+                                  " destination --> o." + m + "\nExtraction method --> cue2" + m +
+                                  "\n" + said.at(m),
+                              {{"o01." + m, dat ? DatFile(one) : one},
+                               {"o02." + m, dat ? DatFile(two) : two}}));
         }
 }
 
@@ -127,42 +117,47 @@ TEST(CueSheet, TablesAndRefusals)
                            "write Track 2       \n\n" +
                            kClosed)},
         {"cue2dat refuses a BIN without a stream before it writes",
-         OnSheet("-cue2dat f.cue o.dat", Beside(x, std::string(10 * kRaw, '\0')), 1,
-                 three +
-                     "\xFE                 -> searching \r\n\nCould not find MPEG stream in BIN "
-                     "file.\n")},
+         Korvane("-cue2dat f.cue o.dat", Beside(x, std::string(10 * kRaw, '\0')))
+             .Exits(1,
+                    three +
+                        "\xFE                 -> searching \r\n\nCould not find MPEG stream in BIN "
+                        "file.\n")},
         {"a track number beyond the table",
-         OnSheet("-track-1 -cue2mpg f.cue o.mpg", Beside(x, image), 1,
-                 "- Selected track #-1\n" + three + "\xFE Track -1 does not exist.\n\n")},
+         Korvane("-track-1 -cue2mpg f.cue o.mpg", Beside(x, image))
+             .Exits(1, "- Selected track #-1\n" + three + "\xFE Track -1 does not exist.\n\n")},
         {"a BIN that fits the sheet: no warning",
-         OnSheet("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 800 * kRaw)), 0, fits,
-                 {{"o.raw", z.substr(1853376, 28224)}})},
+         Korvane("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 800 * kRaw)))
+             .Exits(0, fits, {{"o.raw", z.substr(1853376, 28224)}})},
         {"a BIN that ends in a partial sector: a warning, the partial sector left out",
-         OnSheet("-cue2raw f.cue o.raw", Beside(usual, z), 0, warning + fits,
-                 {{"o.raw", z.substr(1853376, 28224)}})},
+         Korvane("-cue2raw f.cue o.raw", Beside(usual, z))
+             .Exits(0, warning + fits, {{"o.raw", z.substr(1853376, 28224)}})},
         {"a BIN shorter than the sheet: a warning, the track clipped to the BIN's end",
-         OnSheet("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 700 * kRaw)), 0,
-                 warning + Table({0, 0, 1646400, 788, 1646400, 1646400}) + closed,
-                 {{"o.raw", ""}})},
+         Korvane("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 700 * kRaw)))
+             .Exits(0, warning + Table({0, 0, 1646400, 788, 1646400, 1646400}) + closed,
+                    {{"o.raw", ""}})},
         {"cue2mpg on Mode 1: 2048 bytes from byte 16 of each sector, -fix off",
-         OnSheet("-cue2mpg f.cue o.mpg",
-                 Beside(mode1, std::string(kRaw, '\0') + RawSectors(data, 0, 1)), 0,
-                 "- Mode 1 detected: -fix option automatically disabled.\n- User defined read "
-                 "sector size: 2352 bytes\n- User defined write sector size: 2048 bytes\n" +
-                     Table({1, 2352, 0, 75, 2352, 14112}) + kTrack + "1 -> searching \r" + kTrack +
-                     "1 -> writing...\r" + kClosed,
-                 {{"o.mpg", data}})},
+         Korvane("-cue2mpg f.cue o.mpg",
+                 Beside(mode1, std::string(kRaw, '\0') + RawSectors(data, 0, 1)))
+             .Exits(0,
+                    "- Mode 1 detected: -fix option automatically disabled.\n- User defined read "
+                    "sector size: 2352 bytes\n- User defined write sector size: 2048 bytes\n" +
+                        Table({1, 2352, 0, 75, 2352, 14112}) + kTrack + "1 -> searching \r" +
+                        kTrack + "1 -> writing...\r" + kClosed,
+                    {{"o.mpg", data}})},
         {"the other methods refuse Mode 1",
-         OnSheet("-cue2raw f.cue o.raw", Beside(mode1, RawSectors(data, 0, 1)), 1,
+         Korvane("-cue2raw f.cue o.raw", Beside(mode1, RawSectors(data, 0, 1)))
+             .Exits(
+                 1,
                  "\nThere are no plans to support Mode 1 images. *True* VCDs are burned as Mode "
                  "2.\nIf you still wish to extract the MPEG stream from the Mode 1 image,\ntry the "
                  "-cue2mpg option instead.\nNOTE: Mode 1 support in -cue2mpg not fully tested.\n")},
         {"98 records fit, the last one reaches the BIN's end",
-         OnSheet("-track97 -cue2mpg f.cue o.mpg",
-                 Beside(limit.substr(0, limit.rfind("INDEX")), RawSectors(MpegBlocks(100))), 0,
-                 "- Selected track #97\n" + Table(records) + kTrack + "97 -> searching \r" +
-                     kTrack + "97 -> writing...\r" + kClosed,
-                 {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}})},
+         Korvane("-track97 -cue2mpg f.cue o.mpg",
+                 Beside(limit.substr(0, limit.rfind("INDEX")), RawSectors(MpegBlocks(100))))
+             .Exits(0,
+                    "- Selected track #97\n" + Table(records) + kTrack + "97 -> searching \r" +
+                        kTrack + "97 -> writing...\r" + kClosed,
+                    {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}})},
         {"an empty sheet", Korvane("-cue2mpg f.cue o", Beside("", image)).Exits(1, noFile)},
         {"a sheet cut off in a quoted name",
          Korvane("-cue2dat f.cue o", Beside("FILE \"" + std::string(5000, 'W'), image))
@@ -184,8 +179,8 @@ TEST(CueSheet, TablesAndRefusals)
     for (const auto& fixture : std::filesystem::directory_iterator(KORVANE_FIXTURES)) {
         const std::string name = fixture.path().stem().string(); // the fault it carries
         table.push_back(
-            {name, OnSheet("-cue2mpg f.cue o.mpg", Beside(ReadFile(fixture.path().string()), image),
-                           1, refusals.count(name) ? refusals.at(name) : kIncomplete)});
+            {name, Korvane("-cue2mpg f.cue o.mpg", Beside(ReadFile(fixture.path().string()), image))
+                       .Exits(1, refusals.count(name) ? refusals.at(name) : kIncomplete)});
     }
     ExpectAll(table);
 }
