@@ -1,6 +1,6 @@
 // Command line and run control: parsing the arguments into the run settings,
 // the usage text, the option list every method prints, and the driver that
-// runs one conversion and prints the repair report.
+// runs one conversion and prints the repair report, and the console drawn for a terminal.
 #pragma once
 
 // The banner line printed at the start of every run.
@@ -22,6 +22,11 @@ void PrintUsage();
 
 // Prints the option list of the run settings, then an empty line.
 void ShowStats();
+
+// On a terminal, puts in place of standard output a stream that draws the console for it (the
+// status bullet in the terminal's character set, no leftovers of lines rewritten in place); pipes
+// and files keep the program's bytes as they are.
+void SetUpConsole();
 
 // The whole program: banner, parsing, one method, the report. Returns the
 // exit status of a run that reaches its end: 1 when an output asked for was

@@ -49,6 +49,7 @@ void ShowStats()
 int RunKorvane(int argc, char** argv)
 {
     KeepStandardStreamsOpen();
+    SetUpConsole();
     std::printf("\n%s\n", kBanner);
     ParseCmdLine(argc, argv);
     std::printf("\n");

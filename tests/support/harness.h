@@ -1,5 +1,5 @@
-// Runs the built korvane as a user would: a subprocess in a temporary folder, with
-// its exact console bytes and exit status. Each test includes this header only.
+// Runs the built korvane as a user would: a subprocess in a temporary folder, with its exact
+// console bytes and exit status. Each test includes this header only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,15 +25,18 @@ struct TempDir {
     std::string path_;
 };
 
-// `text` with every `from` replaced by `to`.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
-// Runs korvane with `args` (argv[1..]) in the folder `cwd`; `binary` may name the test
-// build that reads one step per system call (KORVANE_STEPWISE_BIN).
+// Runs korvane with `args` in the folder `cwd`; `binary` may name the test build that reads one
+// step per system call (KORVANE_STEPWISE_BIN). `shell` runs first in the same shell.
 RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cwd,
-                     const char* binary = KORVANE_BIN);
+                     const char* binary = KORVANE_BIN, const std::string& shell = "");
+// The same on a pseudo-terminal under the locale `locale`, its line ends as the program wrote them.
+RunResult RunOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::string& locale);
 
 using Files = std::map<std::string, std::string>; // file name -> bytes
+extern const std::string kAnyBytes;               // a file that must be there, whatever it holds
 
 // One run with all it must print and leave.
 struct Golden {
@@ -43,17 +46,26 @@ struct Golden {
     // All the program prints when this begins with the banner, else the end of it. Unless it
     // holds progress lines, those are left out of the console (their time estimates vary).
     std::string console = "";
-    Files outputs = {}; // all the run leaves beside its inputs
+    Files outputs = {};     // every plain file the run leaves beside its inputs
+    std::string shell = ""; // commands run first (a pipe, a folder, ulimit, "exec >&-")
 
-    Golden& Exits(int code, const std::string& text,
-                  const Files& files = {}); // sets status, console and outputs
+    Golden& Given(const std::string& commands) { return shell = commands, *this; }
+    Golden& Exits(int code, const std::string& text, const Files& files = {})
+    {
+        return status = code, console = text, outputs = files, *this;
+    }
 };
 // korvane with the words of `command` (split at spaces) as its arguments, run beside `inputs`.
 Golden Korvane(const std::string& command, const Files& inputs = {});
 // Runs `g` in a fresh folder and checks its status, console and every file then in the folder.
 void Expect(const Golden& g);
-void ExpectConsole(const std::string& out, const std::string& want,
-                   const std::string& what); // `what` names the run
+struct Case {
+    std::string fault; // the few words a failure is reported with
+    Golden run;
+};
+void ExpectAll(const std::vector<Case>& table);
+void ExpectConsole(const std::string& out, const std::string& want, const std::string& what);
+std::string WithoutProgress(std::string text); // without "\xFE 12%\r", "\xFE 12% [00:00:03] \r"
 
 std::vector<std::string> ListDir(const std::string& path); // the names in a folder, sorted
 std::string SamplePath(const std::string& relative); // a shipped sample, unpacked in the build tree

@@ -26,18 +26,30 @@ std::string MpegBlocks(size_t count, unsigned seed)
 
 namespace {
 
-// `payload` in pieces of `size` bytes (the last one zero-padded), the n-th after head(n) and before
-// `tail` filler bytes.
-template <class Head>
-std::string Wrap(const std::string& payload, size_t size, Head head, size_t tail)
+// `payload` in pieces of `size` bytes (the last one zero-padded), the n-th between head(n) and
+// tail(n).
+template <class Head, class Tail>
+std::string Wrap(const std::string& payload, size_t size, Head head, Tail tail)
 {
     std::string image;
     for (unsigned n = 0; n * size < payload.size(); ++n) {
         std::string piece = payload.substr(n * size, size);
-        image += head(n) + piece.append(size - piece.size(), '\0') + Filler(tail, n + 99);
+        image += head(n) + piece.append(size - piece.size(), '\0') + tail(n);
     }
     return image;
 }
+
+// Sync, the address of `frame` (CD addresses count the 2-second lead-in), the mode, and a Mode 2
+// sector's subheader twice.
+std::string Header(uint32_t frame, int mode, const std::string& subheader)
+{
+    const auto bcd = [](uint32_t v) { return static_cast<char>(v / 10 << 4 | v % 10); };
+    frame += 150;
+    return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + bcd(frame / 4500) +
+           bcd(frame / 75 % 60) + bcd(frame % 75) + static_cast<char>(mode) + subheader + subheader;
+}
+
+const std::string kForm2Video("\x01\x01\x62\x0F", 4); // file 1, channel 1, Form 2 video
 
 } // namespace
 
@@ -45,21 +57,35 @@ std::string RawSectors(const std::string& payload, uint32_t firstFrame, int mode
 {
     return Wrap(
         payload, mode == 2 ? kPack : 2048,
-        [&](uint32_t n) {
-            const auto bcd = [](uint32_t v) { return static_cast<char>(v / 10 << 4 | v % 10); };
-            const uint32_t f = firstFrame + n + 150; // CD addresses count the 2-second lead-in
-            return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + bcd(f / 4500) +
-                   bcd(f / 75 % 60) + bcd(f % 75) + static_cast<char>(mode) +
-                   (mode == 2 ? "\x01\x01\x62\x0F\x01\x01\x62\x0F" : "");
-        },
-        mode == 2 ? 4 : 288);
+        [&](uint32_t n) { return Header(firstFrame + n, mode, mode == 2 ? kForm2Video : ""); },
+        [&](uint32_t n) { return Filler(mode == 2 ? 4 : 288, n + 99); });
+}
+
+std::string DatSectors(const std::string& stream)
+{
+    const std::string empty("\x01\0\x60\0", 4);
+    return Wrap(
+               std::string(30 * kPack, '\0'), kPack,
+               [&](uint32_t n) { return Header(462 + n, 2, empty); },
+               [](uint32_t) { return std::string("\xAF\x2B\x17\xD8"); }) +
+           Wrap(
+               stream, kPack, [&](uint32_t n) { return Header(492 + n, 2, kForm2Video); },
+               [](uint32_t) { return std::string(4, '\0'); });
+}
+
+std::string Sheet(const std::string& bin, const std::vector<std::string>& starts)
+{
+    std::string sheet = "FILE " + bin + " BINARY\n";
+    for (size_t t = 0; t < starts.size(); ++t)
+        sheet += "TRACK 0" + std::to_string(t + 1) + " MODE2/2352\nINDEX 01 " + starts[t] + "\n";
+    return sheet;
 }
 
 std::string CifSectors(const std::string& payload)
 {
     return Wrap(
         payload, kPack, [](unsigned) { return std::string("\x01\x01\x62\x0F\x01\x01\x62\x0F"); },
-        0);
+        [](unsigned) { return ""; });
 }
 
 std::string DatFile(const std::string& rawSectors)

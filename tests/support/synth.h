@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr size_t kPack = 2324; // one MPEG block: the payload of one sector
 constexpr size_t kRaw = 2352;
@@ -18,11 +19,17 @@ std::string MpegBlocks(size_t count, unsigned seed = 1);
 // addressed from `firstFrame`, with filler, not zero, in the EDC so that leaking it shows; or
 // (mode 1) 2048 bytes at byte 16.
 std::string RawSectors(const std::string& payload, uint32_t firstFrame = 0, int mode = 2);
-std::string CifSectors(
-    const std::string& payload); // 2332-byte sectors: a data subheader, then 2324 bytes of payload
+// What mpg2dat writes after the header: 30 empty Form 2 sectors (with the EDC of their zeros), then
+// `stream` in Form 2 sectors with a zero EDC, the last one padded; all addressed from 00:08:12.
+std::string DatSectors(const std::string& stream);
+// 2332-byte sectors: a data subheader, then 2324 bytes of payload.
+std::string CifSectors(const std::string& payload);
 // A .dat as an authoring tool writes it: the RIFF/CDXA header with its two sizes set, then raw
 // sectors.
 std::string DatFile(const std::string& rawSectors);
+
+// A sheet on `bin` with one Mode 2 track starting at each of `starts` ("mm:ss:ff").
+std::string Sheet(const std::string& bin, const std::vector<std::string>& starts);
 
 // Whole files, for both.
 std::string ReadFile(const std::string& path);
