@@ -112,6 +112,7 @@ void ExtractRecord(const CueMethod& m, int i)
     std::printf(kTrackWriting, i);
     if (m.writesDatHeader)
         WriteDest(vcdheader, DAT_HEADER_SIZE);
+    VerifyRecord(i, record.mode);
     WriteBuffer(record.endOffset);
 }
 
@@ -134,6 +135,7 @@ void RunCue(const CueMethod& m)
         ExtractRecord(m, i);
     }
     std::printf("%s", m.closingLine);
+    PrintVerifyReport();
     CloseSource();
 }
 
