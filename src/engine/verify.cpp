@@ -39,10 +39,12 @@ struct SectorLayout {
     bool hasEdc;    // a Mode 2 EDC after the data
 };
 constexpr SectorLayout kRawMode2{RAW_SECTOR_SIZE, FORM2_PAYLOAD_OFFSET, true, true};
-constexpr SectorLayout kRawMode1{RAW_SECTOR_SIZE, 16, true, false};
-constexpr SectorLayout kMode2NoHeader{2336, SUBHEADER_SIZE, false, true};
+constexpr SectorLayout kRawMode1{RAW_SECTOR_SIZE, MODE1_PAYLOAD_OFFSET, true, false};
+constexpr SectorLayout kMode2NoHeader{MODE2_SECTOR_SIZE, SUBHEADER_SIZE, false, true};
 constexpr SectorLayout kCif{CIF_SECTOR_SIZE, SUBHEADER_SIZE, false, false};
 
+constexpr size_t kAddressAt = sizeof kSectorSync; // minute, second, frame
+constexpr size_t kModeAt = kAddressAt + 3;
 constexpr uint32_t kRunLines = 10;
 constexpr int32_t kFramesPerSecond = 75;
 constexpr int32_t kFramesPerMinute = 60 * kFramesPerSecond;
@@ -111,8 +113,8 @@ unsigned CheckSector(const uint8_t* head, const uint8_t* rest, int32_t& address)
     if (v.layout.hasHeader) {
         if (std::memcmp(head, kSectorSync, sizeof kSectorSync) != 0)
             return kNoSync; // nothing else of it can be trusted
-        address = ParseAddress(head + sizeof kSectorSync);
-        if (head[15] != v.mode)
+        address = ParseAddress(head + kAddressAt);
+        if (head[kModeAt] != v.mode)
             faults |= kBadMode;
     }
     if (v.mode != 2)
@@ -229,7 +231,7 @@ const SectorLayout* LayoutOf(uint32_t size, uint8_t mode)
     switch (size) {
     case RAW_SECTOR_SIZE:
         return mode == 1 ? &kRawMode1 : &kRawMode2;
-    case 2336:
+    case MODE2_SECTOR_SIZE:
         return &kMode2NoHeader;
     case CIF_SECTOR_SIZE:
         return &kCif;

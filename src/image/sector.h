@@ -13,6 +13,8 @@ constexpr uint32_t CIF_SECTOR_SIZE = 2332;    // sector of a .cif image
 constexpr uint32_t FORM2_PAYLOAD_SIZE = 2324; // Mode 2 Form 2 payload; MPEG stream unit
 constexpr uint32_t MODE1_PAYLOAD_SIZE = 2048; // Mode 1 user data
 constexpr uint32_t FORM2_PAYLOAD_OFFSET = 24; // where the payload starts in a raw sector
+constexpr uint32_t MODE1_PAYLOAD_OFFSET = 16; // where Mode 1 user data starts in a raw sector
+constexpr uint32_t MODE2_SECTOR_SIZE = 2336;  // a Mode 2 sector without sync and header
 
 constexpr size_t DAT_HEADER_SIZE = 44;
 constexpr size_t DAT_RIFF_SIZE_OFFSET = 4;  // RIFF chunk size field
