@@ -98,6 +98,7 @@ void ExpectVerified(const std::string& command, const Files& inputs, int status,
     EXPECT_EQ(a.status, status) << command;
     EXPECT_EQ(a.out, b.out) << command;
     ExpectConsole(a.out, report, command);
+    EXPECT_NE(a.out.find("\n- Verify sectors enabled.\n"), std::string::npos) << command;
     const std::vector<std::string> files = ListDir(plain.path());
     EXPECT_EQ(ListDir(batched.path()), files) << command;
     EXPECT_EQ(ListDir(stepwise.path()), files) << command;
@@ -297,7 +298,7 @@ TEST(Verify, CleanImagesAreIntact)
         for (const char* method : {"-cue2raw -track0", "-cue2raw", "-cue2dat", "-cue2mpg"}) {
             TempDir dir;
             std::vector<std::string> args = Words(method);
-            args.insert(args.begin(), "-verify");
+            args.insert(args.begin(), "-Verify"); // in any case
             args.insert(args.end(), {sheet, "o"});
             const RunResult r = RunKorvane(args, dir.path());
             EXPECT_EQ(r.status, 0) << method << " " << sheet;
