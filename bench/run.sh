@@ -37,7 +37,7 @@ need bchunk bchunk || HAVE_BCHUNK=0
 
 # Sources, the MPEG for the CUE image and one output of each at a time.
 PARENT=${BENCH_DIR:-/tmp}
-NEED_KB=$((MB * 1024 * 9))
+NEED_KB=$((MB * 1024 * 11))
 AVAIL_KB=$(df -Pk "$PARENT" | awk 'NR == 2 { print $4 }')
 if [ "$AVAIL_KB" -lt "$NEED_KB" ]; then
     say "need $((NEED_KB / 1024)) MiB free in $PARENT, have $((AVAIL_KB / 1024)) MiB"; exit 1
@@ -115,6 +115,17 @@ if [ $HAVE_CUE = 1 ]; then
     bench cue2mpg "$T/vcd.bin" "$K" -cue2mpg "$T/vcd.cue" "$O/out.mpg"
     bench vcdxrip "$T/vcd.bin" vcdxrip -q --nofiles -c "$T/vcd.cue" -o "$O/videocd.xml"
     [ $HAVE_BCHUNK = 1 ] && bench bchunk_r "$T/vcd.bin" bchunk -r "$T/vcd.bin" "$T/vcd.cue" "$O/bc"
+fi
+# -verify rows (_v): the synthetic track repeats one address, so a wrapped stream gives the raw one.
+"$K" -mpg2dat "$T/stream.mpg" "$T/addr.dat" >/dev/null && tail -c +45 "$T/addr.dat" > "$T/addr.raw"
+bench raw2mpg_v "$T/addr.raw" "$K" -verify -raw2mpg "$T/addr.raw" "$O/out.mpg"
+bench raw2dat_v "$T/addr.raw" "$K" -verify -raw2dat "$T/addr.raw" "$O/out.dat"
+bench dat2mpg_v "$T/addr.dat" "$K" -verify -dat2mpg "$T/addr.dat" "$O/out.mpg"
+bench cif2mpg_v "$T/track.cif" "$K" -verify -cif2mpg "$T/track.cif" "$O/out.mpg"
+if [ $HAVE_CUE = 1 ]; then
+    bench cue2raw_v "$T/vcd.bin" "$K" -verify -cue2raw "$T/vcd.cue" "$O/out.raw"
+    bench cue2dat_v "$T/vcd.bin" "$K" -verify -cue2dat "$T/vcd.cue" "$O/out.dat"
+    bench cue2mpg_v "$T/vcd.bin" "$K" -verify -cue2mpg "$T/vcd.cue" "$O/out.mpg"
 fi
 
 # ---- report --------------------------------------------------------------

@@ -9,6 +9,9 @@ const char* const kBanner = "Korvane v1.5 by the Korvane developers";
 
 namespace {
 
+// The conversion completed, but -verify found damaged sectors in the source.
+constexpr int kStatusDamaged = 2;
+
 // Indexed by method code; code 0 (no method option) runs nothing.
 void (*const kMethods[])() = {
     nullptr, cue2raw, cue2mpg, cue2dat, raw2mpg, raw2dat, dat2mpg, cif2mpg, mpg2mpg, mpg2dat,
@@ -37,6 +40,8 @@ void ShowStats()
         std::printf("- Fix broken MPEG blocks enabled.\n");
     if (bumperCheck != 0)
         std::printf("- Remove CD-i bumper from file.\n");
+    if (verifyOption != 0)
+        std::printf("- Verify sectors enabled.\n");
     if (forcedReadSector != 0)
         std::printf("- User defined read sector size: %d bytes\n", forcedReadSector);
     if (forcedWriteSector != 0)
@@ -56,5 +61,8 @@ int RunKorvane(int argc, char** argv)
     RunMethod();
     PrintReport();
     std::fflush(stdout);
-    return outputsNotWritten != 0 ? 1 : 0; // a script must see an output that is missing
+    // A missing output outweighs damage found in the outputs that were written.
+    if (outputsNotWritten != 0)
+        return 1;
+    return damagedSectors != 0 ? kStatusDamaged : 0;
 }

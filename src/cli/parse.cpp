@@ -206,6 +206,8 @@ void ParseCmdLine(int argc, char** argv)
             }
         } else if (strcasecmp(arg, "-fix") == 0) {
             fixOption = 1;
+        } else if (strcasecmp(arg, "-verify") == 0) {
+            verifyOption = 1;
         } else if (ApplyMethodOption(arg)) {
         } else if (strcasecmp(arg, "-nobumper") == 0) {
             bumperCheck = 1;

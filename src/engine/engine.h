@@ -35,3 +35,9 @@ void RefuseOversizeDat(uint32_t end, const std::string& path);
 // The 9296 bytes that -fix puts in front of a stream whose first block lacks them.
 constexpr size_t INITIAL_SEQUENCE_SIZE = 9296;
 const uint8_t* InitialCorrectionSequence();
+
+// -verify: the next transfer reads record `record` of a CUE image, of Mode
+// `mode` (1 or 2); without this call a transfer is one file's, of Mode 2.
+void VerifyRecord(int record, int mode);
+// Prints the report lines of the transfers since the last call, and forgets them.
+void PrintVerifyReport();

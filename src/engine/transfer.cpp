@@ -55,6 +55,9 @@ void QueueSector(Transfer& t, const uint8_t* payload)
 // leaves in one contiguous write instead of one piece per step.
 bool ReadsInPlace(const Transfer& t)
 {
+    // The checks need each sector's header and EDC, which reading in place passes over.
+    if (verifyOption != 0 && t.manner == Manner::Unwrap)
+        return false;
     return t.manner == Manner::Unwrap ||
            (t.manner == Manner::Wrap && MAX_READ_SECTORS == FORM2_PAYLOAD_SIZE);
 }
@@ -109,6 +112,8 @@ void TailLoop(const Transfer& t)
 {
     while (StepFits(sectors, t.end)) {
         const uint8_t* sector = SourceBytes(sectors);
+        if (verifyOption != 0)
+            VerifyStep(sector, counter, sectors, sectors);
         counter += sectors;
         QueueDest(sector, sectors);
     }
@@ -121,7 +126,10 @@ void LastPiece(Transfer& t)
     if (t.manner == Manner::Unwrap) {
         if (!StepFits(MAX_WRITE_SECTORS, t.end))
             return;
-        QueueDest(SourceBytes(MAX_WRITE_SECTORS), MAX_WRITE_SECTORS);
+        const uint8_t* payload = SourceBytes(MAX_WRITE_SECTORS);
+        if (verifyOption != 0)
+            VerifyStep(payload, counter, MAX_WRITE_SECTORS, MAX_WRITE_SECTORS);
+        QueueDest(payload, MAX_WRITE_SECTORS);
         counter += MAX_WRITE_SECTORS;
         return;
     }
@@ -153,15 +161,19 @@ bool StepFits(uint32_t step, uint32_t end) { return uint64_t{counter} + step <= 
 void ReadStep(Transfer& t)
 {
     t.step = SourceBytes(MAX_READ_SECTORS);
+    t.stepAt = counter;
     counter += MAX_READ_SECTORS;
 }
 
 void WriteStep(Transfer& t)
 {
-    if (t.manner == Manner::Wrap)
+    if (t.manner == Manner::Wrap) {
         QueueSector(t, t.step);
-    else
-        QueueDest(t.step, MAX_WRITE_SECTORS);
+        return;
+    }
+    if (verifyOption != 0)
+        VerifyStep(t.step, t.stepAt, MAX_READ_SECTORS, MAX_WRITE_SECTORS);
+    QueueDest(t.step, MAX_WRITE_SECTORS);
 }
 
 // A .dat must stay whole sectors: written plain, the sequence would shift every
@@ -217,6 +229,7 @@ void RefuseOversizeDat(uint32_t end, const std::string& path)
 void WriteBuffer(uint32_t end)
 {
     Transfer t = NewTransfer(end);
+    VerifyBegin(t); // the range starts here, whatever the repairs then pass over
     if (bumperCheck != 0 && removedBumper == 0)
         BumperPreScan(t);
     if (t.manner == Manner::Wrap)
@@ -231,5 +244,6 @@ void WriteBuffer(uint32_t end)
         TailLoop(t);
         LastPiece(t);
     }
+    VerifyEnd();
     CloseDest(WritesDat());
 }

@@ -25,6 +25,7 @@ struct Transfer {
     int hours, minutes, seconds; // the last estimate
     std::time_t start;
     const uint8_t* step; // the bytes of the current step
+    uint32_t stepAt;     // their source offset
 };
 
 // Whether a step of `step` bytes from `counter` ends at or before `end` (no wrap).
@@ -43,3 +44,11 @@ void ProgressUpdate(Transfer& t);
 void BumperPreScan(const Transfer& t);
 // Returns false when the loop had to end the transfer early.
 bool FixLoop(Transfer& t);
+
+// -verify: checks the source sectors of the range from `counter` as the
+// transfer reads them; `VerifyStep` is given each step read, of which the first
+// `kept` bytes go to the output at its current end.
+void VerifyBegin(const Transfer& t);
+void VerifyStep(const uint8_t* bytes, uint32_t at, uint32_t length, uint32_t kept);
+// Checks what no step read (up to the end of the range) and files the report.
+void VerifyEnd();

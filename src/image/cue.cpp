@@ -46,6 +46,8 @@ struct Sheet {
 
 [[noreturn]] void Incomplete() { Fatal("%s", kIncomplete); }
 
+int16_t ModeOf(const Sheet& sheet) { return sheet.modeChar == '1' ? 1 : 2; }
+
 // Skips white space; line ends mark the start of a new line.
 void SkipSpace(Sheet& sheet)
 {
@@ -222,6 +224,7 @@ void IndexStep(Sheet& sheet)
     record.ff = static_cast<int16_t>(ff);
     record.sectorSize = sheet.sectorSize;
     record.file = static_cast<int16_t>(binFiles.empty() ? 0 : binFiles.size() - 1);
+    record.mode = ModeOf(sheet);
     sheet.frame[n] = mm * kFramesPerMinute + ss * kFramesPerSecond + ff;
 }
 
@@ -304,7 +307,7 @@ void SingleMode1Track(const Sheet& sheet)
     track[0].startOffset = start0 > length ? length : static_cast<uint32_t>(start0);
     track[0].endOffset = 0;
     TrackRecord& record = track[1];
-    record = TrackRecord{0, 1, 0, sheet.sectorSize, 0, 0, track[0].file};
+    record = TrackRecord{0, 1, 0, sheet.sectorSize, 0, 0, track[0].file, ModeOf(sheet)};
     const int64_t start = sheet.sectorSize * sheet.frame[0];
     record.startOffset = start > length ? length : static_cast<uint32_t>(start);
     record.endOffset = WholeSectors(length, sheet.sectorSize);

@@ -17,6 +17,7 @@ struct TrackRecord {
     uint32_t startOffset;
     uint32_t endOffset;
     int16_t file; // which BIN file of the sheet (0 for the first FILE line)
+    int16_t mode; // 1 or 2, from the TRACK line's MODE1/MODE2
 };
 
 constexpr int MAX_TRACKS = 98;

@@ -13,11 +13,19 @@ constexpr uint32_t CIF_SECTOR_SIZE = 2332;    // sector of a .cif image
 constexpr uint32_t FORM2_PAYLOAD_SIZE = 2324; // Mode 2 Form 2 payload; MPEG stream unit
 constexpr uint32_t MODE1_PAYLOAD_SIZE = 2048; // Mode 1 user data
 constexpr uint32_t FORM2_PAYLOAD_OFFSET = 24; // where the payload starts in a raw sector
+constexpr uint32_t MODE1_PAYLOAD_OFFSET = 16; // where Mode 1 user data starts in a raw sector
+constexpr uint32_t MODE2_SECTOR_SIZE = 2336;  // a Mode 2 sector without sync and header
 
 constexpr size_t DAT_HEADER_SIZE = 44;
 constexpr size_t DAT_RIFF_SIZE_OFFSET = 4;  // RIFF chunk size field
 constexpr size_t DAT_DATA_SIZE_OFFSET = 40; // data chunk size field
 constexpr uint32_t LEADING_SECTORS = 30;    // empty sectors that open a .dat made from MPEG
+
+// The 12 bytes that open every raw sector: 00, ten bytes FF, 00.
+inline constexpr uint8_t kSectorSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+constexpr size_t SUBHEADER_SIZE = 8;    // two copies of file, channel, submode, coding
+constexpr uint8_t SUBMODE_FORM2 = 0x20; // submode bit: Form 2 (2324 bytes of data)
 
 // The DAT header template, written whole at the start of every .dat.
 extern const uint8_t vcdheader[DAT_HEADER_SIZE];
@@ -44,6 +52,10 @@ void AdvanceAddress(SectorAddress& address);
 // ECMA-130 EDC over `length` bytes: CRC of polynomial
 // (x^16 + x^15 + x^2 + 1)(x^16 + x^2 + x + 1), least significant bit first, from 0.
 uint32_t ComputeEdc(const uint8_t* data, size_t length);
+// The EDC of bytes that follow those an EDC of `edc` was computed over.
+uint32_t ContinueEdc(uint32_t edc, const uint8_t* data, size_t length);
+// The same, a byte at a time: the reference the fast paths are held to.
+uint32_t ContinueEdcBytewise(uint32_t edc, const uint8_t* data, size_t length);
 
 // Builds one of the 30 empty leading sectors of a .dat, EDC included.
 void BuildLeadingSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address);
@@ -61,3 +73,5 @@ void BuildDataSector(uint8_t sector[RAW_SECTOR_SIZE], SectorAddress address,
 
 // Stores a 32-bit value least significant byte first.
 void PutLittleEndian32(uint8_t* at, uint32_t value);
+// Reads a 32-bit value stored least significant byte first.
+uint32_t GetLittleEndian32(const uint8_t* at);

@@ -552,6 +552,12 @@ size_t ReadSourceUpTo(uint8_t* into, size_t length)
     return got;
 }
 
+void ReadSourceAt(uint64_t offset, uint8_t* into, size_t length)
+{
+    if (ReadAt(offset, into, length) < length)
+        ReadFailed();
+}
+
 void SeekSource(uint32_t offset) { position = offset; }
 
 void QueueDest(const uint8_t* data, size_t length)
@@ -578,6 +584,8 @@ uint8_t* QueueDestRoom(size_t length)
     QueueDest(at, length);
     return at;
 }
+
+uint64_t DestOffset() { return destBytes; }
 
 void WriteDest(const void* data, size_t length)
 {

@@ -76,6 +76,10 @@ void CopySourceBytes(uint64_t offset, uint8_t* into, size_t length);
 // Copies up to `length` bytes from the source position; returns how many there were.
 size_t ReadSourceUpTo(uint8_t* into, size_t length);
 
+// Copies the `length` bytes of the source at `offset` without moving its
+// position or the batch; ends the run when the source ends first.
+void ReadSourceAt(uint64_t offset, uint8_t* into, size_t length);
+
 // Sets the source position to `offset` from the start of the file.
 void SeekSource(uint32_t offset);
 
@@ -86,6 +90,9 @@ void QueueDest(const uint8_t* data, size_t length);
 // Queues `length` bytes of room for the destination and returns it to be filled
 // at once (for sector headers built on the way).
 uint8_t* QueueDestRoom(size_t length);
+
+// Bytes queued or written to the destination so far: where the next queued byte lands.
+uint64_t DestOffset();
 
 // Writes `length` bytes to the destination now (after whatever is queued).
 void WriteDest(const void* data, size_t length);

@@ -123,6 +123,7 @@ void ExtractRecord(const CueMethod& m, int i)
     std::printf(kTrackWriting, i);
     if (m.writesDatHeader)
         WriteDest(vcdheader, DAT_HEADER_SIZE);
+    VerifyRecord(i, record.mode);
     WriteBuffer(record.endOffset);
 }
 
@@ -145,6 +146,7 @@ void RunCue(const CueMethod& m)
         ExtractRecord(m, i);
     }
     std::printf("%s", m.closingLine);
+    PrintVerifyReport();
     CloseSource();
 }
 

@@ -249,6 +249,7 @@ void RunSingle(const SingleMethod& m)
     std::printf("%s", kWritingLine);
     WriteBuffer(lofSource);
     std::printf("\n\xFE completed. %s written.\n", dest->c_str());
+    PrintVerifyReport();
     CloseSource();
 }
 

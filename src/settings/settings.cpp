@@ -14,6 +14,7 @@ int16_t& startTrack = runSettings.startTrack;
 int16_t& endTrack = runSettings.endTrack;
 int32_t& forcedReadSector = runSettings.forcedReadSector;
 int32_t& forcedWriteSector = runSettings.forcedWriteSector;
+int16_t& verifyOption = runSettings.verifyOption;
 std::string& sourceDir = runSettings.sourceDir;
 std::string& destDir = runSettings.destDir;
 std::string& baseFile = runSettings.baseFile;
@@ -31,6 +32,8 @@ int16_t& removedBumper = runSettings.removedBumper;
 int16_t& initialHeaderCorrectionFlag = runSettings.initialHeaderCorrectionFlag;
 int32_t& badBlocks = runSettings.badBlocks;
 int16_t& outputsNotWritten = runSettings.outputsNotWritten;
+std::string& verifyReport = runSettings.verifyReport;
+uint32_t& damagedSectors = runSettings.damagedSectors;
 uint8_t (&buf)[BUF_SIZE] = runSettings.buf;
 
 void (*fatalCleanup)() = nullptr;

@@ -44,6 +44,7 @@ struct RunSettings {
     int16_t endTrack = 0;
     int32_t forcedReadSector = 0;  // 0: not forced
     int32_t forcedWriteSector = 0; // 0: not forced
+    int16_t verifyOption = 0;      // check the source sectors while converting
 
     // Paths. `source` and `dest` refer to the buffers once the names have been
     // read; the CUE methods rebuild `destDir` from `baseFile` for each track.
@@ -74,6 +75,11 @@ struct RunSettings {
     // any of them makes the run end with status 1.
     int16_t outputsNotWritten = 0;
 
+    // -verify: the report lines of the transfers not yet printed, and the
+    // damaged sectors found over the whole run.
+    std::string verifyReport;
+    uint32_t damagedSectors = 0;
+
     // The transfer buffer shared by the pack search, the engine and the DAT test.
     uint8_t buf[BUF_SIZE] = {};
 };
@@ -89,6 +95,7 @@ extern int16_t& startTrack;
 extern int16_t& endTrack;
 extern int32_t& forcedReadSector;
 extern int32_t& forcedWriteSector;
+extern int16_t& verifyOption;
 extern std::string& sourceDir;
 extern std::string& destDir;
 extern std::string& baseFile;
@@ -106,6 +113,9 @@ extern int16_t& removedBumper;
 extern int16_t& initialHeaderCorrectionFlag;
 extern int32_t& badBlocks;
 extern int16_t& outputsNotWritten;
+
+extern std::string& verifyReport;
+extern uint32_t& damagedSectors;
 extern uint8_t (&buf)[BUF_SIZE];
 
 // Restores every run setting to its start-of-process default (streams are
