@@ -5,7 +5,8 @@
 # CPU) and the peak resident memory. See bench/README.md.
 # Usage: sh bench/run.sh [BUILD]   (BUILD: folder holding korvane, default build)
 # Environment: BENCH_MB (source size, default 300), BENCH_PAIRS (default 11),
-#              BENCH_DIR (a folder to measure in instead of a RAM-backed one, e.g. on disk).
+#              BENCH_DIR (a folder to measure in instead of a RAM-backed one, e.g. on disk),
+#              BENCH_ONLY (names of the rows to run, default all).
 set -eu
 MB=${BENCH_MB:-300}
 PAIRS=${BENCH_PAIRS:-11}
@@ -129,6 +130,7 @@ pairs() {
 NAMES=
 while read -r name src program args; do
     [ -n "$name" ] || continue
+    case " ${BENCH_ONLY:-$name} " in *" $name "*) ;; *) continue ;; esac
     [ "$program" = korvane ] && program=$T/korvane
     if [ ! -e "$T/$src" ] || ! command -v "$program" >/dev/null; then
         say "$name: skipped ($src or ${program##*/} missing)"

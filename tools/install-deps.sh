@@ -39,7 +39,6 @@ tests() {
 }
 bench() {
     build
-    need time exists /usr/bin/time
     need vcdimager has vcdimager
     need ffmpeg has ffmpeg
     need bchunk has bchunk
