@@ -1,144 +1,205 @@
 #!/bin/sh
 # Korvane copy-speed benchmark (POSIX sh). Not a test: `make bench` runs it.
-# Times every method against `dd bs=1M` copying the same source, in paired
-# runs, and prints the medians, the ratio to dd and the peak resident memory.
+# Times every row of ROWS against `dd bs=1M` copying the same source, in alternating pairs on
+# a RAM-backed folder, and prints per row the medians and ranges of the pair ratios (wall and
+# CPU) and the peak resident memory. See bench/README.md.
 # Usage: sh bench/run.sh [BUILD]   (BUILD: folder holding korvane, default build)
-# Environment: BENCH_MB (image size, default 700), BENCH_RUNS (default 7),
-#              BENCH_DIR (where the temporary folder goes, default /tmp).
+# Environment: BENCH_MB (source size, default 300), BENCH_PAIRS (default 11),
+#              BENCH_DIR (a folder to measure in instead of a RAM-backed one, e.g. on disk),
+#              BENCH_ONLY (names of the rows to run, default all).
 set -eu
-MB=${BENCH_MB:-700}
-RUNS=${BENCH_RUNS:-7}
+MB=${BENCH_MB:-300}
+PAIRS=${BENCH_PAIRS:-11}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$HERE")
 BUILD=${1:-build}
 case $BUILD in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
-KORVANE=$BUILD/korvane
+
+# The rows: a name, the source dd copies, and the command, run in the output folder with the
+# sources one folder up. `korvane` is the binary under test. One line a row: a method with
+# other options is one more line, e.g.
+#   raw2mpg-verify  track.raw   korvane -raw2mpg -verify ../track.raw out.mpg
+ROWS='
+raw2mpg     track.raw   korvane -raw2mpg ../track.raw out.mpg
+raw2dat     track.raw   korvane -raw2dat ../track.raw out.dat
+dat2mpg     track.dat   korvane -dat2mpg ../track.dat out.mpg
+cif2mpg     track.cif   korvane -cif2mpg ../track.cif out.mpg
+mpg2mpg     stream.mpg  korvane -mpg2mpg ../stream.mpg out.mpg
+mpg2dat     stream.mpg  korvane -mpg2dat ../stream.mpg out.dat
+cue2raw     vcd.bin     korvane -cue2raw ../vcd.cue out.raw
+cue2dat     vcd.bin     korvane -cue2dat ../vcd.cue out.dat
+cue2mpg     vcd.bin     korvane -cue2mpg ../vcd.cue out.mpg
+vcdxrip     vcd.bin     vcdxrip -q --nofiles -c ../vcd.cue -o videocd.xml
+bchunk-r    vcd.bin     bchunk -r ../vcd.bin ../vcd.cue bc
+raw2mpg-verify  addr.raw  korvane -raw2mpg -verify ../addr.raw out.mpg
+raw2dat-verify  addr.raw  korvane -raw2dat -verify ../addr.raw out.dat
+dat2mpg-verify  addr.dat  korvane -dat2mpg -verify ../addr.dat out.mpg
+cif2mpg-verify  track.cif korvane -cif2mpg -verify ../track.cif out.mpg
+cue2raw-verify  vcd.bin   korvane -cue2raw -verify ../vcd.cue out.raw
+cue2dat-verify  vcd.bin   korvane -cue2dat -verify ../vcd.cue out.dat
+cue2mpg-verify  vcd.bin   korvane -cue2mpg -verify ../vcd.cue out.mpg
+'
+TARGET_RATIO=1.10 # per Korvane row: median of the pair ratios, wall clock, at most this
+TARGET_RSS=4096   # and peak resident KiB at most this
+VERIFY_RATIO=1.5  # a -verify row: at most this times the wall ratio of its method without it
 
 say() { printf '%s\n' "$*" >&2; }
 
-# need COMMAND PACKAGE: installs PACKAGE when COMMAND is missing; fails quietly
-need() {
-    command -v "$1" >/dev/null 2>&1 && return 0
-    say "installing $2 ..."
-    { apt-get install -y "$2" || { apt-get update && apt-get install -y "$2"; }; } >/dev/null 2>&1 || true
-    command -v "$1" >/dev/null 2>&1 || { say "$1 not available: skipped"; return 1; }
-}
-
-if [ ! -x "$KORVANE" ]; then
+if [ ! -x "$BUILD/korvane" ]; then
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$BUILD" -j2 >/dev/null
+    cmake --build "$BUILD" -j2 --target korvane >/dev/null
 fi
-[ -x /usr/bin/time ] || need /usr/bin/time time || { say "/usr/bin/time is required"; exit 1; }
-HAVE_CUE=1
-need ffmpeg ffmpeg || HAVE_CUE=0
-need vcdimager vcdimager || HAVE_CUE=0
-HAVE_BCHUNK=1
-need bchunk bchunk || HAVE_BCHUNK=0
 
-# Sources, the MPEG for the CUE image and one output of each at a time.
-PARENT=${BENCH_DIR:-/tmp}
-NEED_KB=$((MB * 1024 * 11))
-AVAIL_KB=$(df -Pk "$PARENT" | awk 'NR == 2 { print $4 }')
-if [ "$AVAIL_KB" -lt "$NEED_KB" ]; then
-    say "need $((NEED_KB / 1024)) MiB free in $PARENT, have $((AVAIL_KB / 1024)) MiB"; exit 1
+# ---- where: a RAM-backed folder, so that neither side waits for the disk -------------------
+NEED_KB=$((MB * 1024 * 10))
+free_kb() { df -Pk "$1" | awk 'NR == 2 { print $4 }'; }
+if [ -n "${BENCH_DIR:-}" ]; then
+    PARENT=$BENCH_DIR
+else
+    PARENT=
+    for d in "${TMPDIR:-/tmp}" "${XDG_RUNTIME_DIR:-}" /dev/shm; do
+        if [ -n "$d" ] && [ -d "$d" ] && [ -w "$d" ] && [ "$(stat -f -c %T "$d")" = tmpfs ] &&
+            [ "$(free_kb "$d")" -ge "$NEED_KB" ]; then
+            PARENT=$d
+            break
+        fi
+    done
+    if [ -z "$PARENT" ]; then
+        say "no tmpfs folder with $((NEED_KB / 1024)) MiB free (tried \$TMPDIR or /tmp,"
+        say "\$XDG_RUNTIME_DIR, /dev/shm); set BENCH_DIR to measure in another folder"
+        exit 1
+    fi
+fi
+if [ "$(free_kb "$PARENT")" -lt "$NEED_KB" ]; then
+    say "need $((NEED_KB / 1024)) MiB free in $PARENT, have $(($(free_kb "$PARENT") / 1024)) MiB"
+    exit 1
 fi
 T=$(mktemp -d "$PARENT/korvane-bench-XXXXXX")
 trap 'rm -rf "$T"' EXIT
 trap 'exit 130' INT TERM
 O=$T/out
 mkdir "$O"
-cp "$KORVANE" "$T/korvane"  # a rebuild during the run does not change what is timed
-K=$T/korvane
+cp "$BUILD/korvane" "$T/korvane" # a rebuild during the run does not change what is timed
+"${CXX:-c++}" -O2 -o "$T/measure" "$HERE/measure.cpp"
 
-# ---- sources -------------------------------------------------------------
+# ---- sources ---------------------------------------------------------------------------------
 SECTORS=$((MB * 1048576 / 2352))
-say "making synthetic sources: $SECTORS sectors ..."
+say "making synthetic sources in $T: $SECTORS sectors ..."
 sh "$HERE/mksrc.sh" "$T" "$SECTORS"
-"$K" -raw2dat "$T/track.raw" "$T/track.dat" >/dev/null
+"$T/korvane" -raw2dat "$T/track.raw" "$T/track.dat" >/dev/null
+# -verify checks each sector's address, and the synthetic track repeats one: the -verify rows read
+# sectors with running addresses and EDCs, those of a .dat wrapped from the stream.
+"$T/korvane" -mpg2dat "$T/stream.mpg" "$T/addr.dat" >/dev/null
+tail -c +45 "$T/addr.dat" >"$T/addr.raw"
 
-if [ $HAVE_CUE = 1 ]; then
+if command -v ffmpeg >/dev/null && command -v vcdimager >/dev/null; then
     say "encoding the Video CD stream and making the image ..."
     ffmpeg -v error -f lavfi -i testsrc=duration=60:size=352x288:rate=25 \
         -f lavfi -i sine=frequency=440:duration=60 -target pal-vcd -y "$T/seg.mpg"
-    SEG=$(wc -c < "$T/seg.mpg")
+    SEG=$(wc -c <"$T/seg.mpg")
     # MPEG-1 program streams concatenate at pack boundaries.
     COPIES=$((MB * 1048576 * 2324 / (SEG * 2352) + 1))
     i=0
-    while [ $i -lt $COPIES ]; do cat "$T/seg.mpg"; i=$((i + 1)); done > "$T/long.mpg"
+    while [ $i -lt $COPIES ]; do
+        cat "$T/seg.mpg"
+        i=$((i + 1))
+    done >"$T/long.mpg"
     (cd "$T" && vcdimager -t vcd2 -c vcd.cue -b vcd.bin long.mpg >/dev/null 2>&1)
     rm -f "$T/seg.mpg" "$T/long.mpg"
+else
+    say "ffmpeg or vcdimager missing: no Video CD image, its rows are left out"
 fi
-sync  # no write-back of the new sources while timing
+sync # on a disk folder, no write-back of the new sources while timing
 
-# ---- timing --------------------------------------------------------------
-# timed NAME COMMAND...: one run; appends nanoseconds to NAME.t, RSS KiB to NAME.m
-timed() {
-    name=$1; shift
-    t0=$(date +%s%N)
-    if ! /usr/bin/time -v -o "$T/tv" "$@" >/dev/null 2>&1; then
-        say "FAILED: $*"; : > "$T/$name.fail"
-    fi
-    t1=$(date +%s%N)
-    echo $((t1 - t0)) >> "$T/$name.t"
-    sed -n 's/.*Maximum resident set size (kbytes): //p' "$T/tv" >> "$T/$name.m"
-    rm -f "$O"/*
+# ---- timing ----------------------------------------------------------------------------------
+# once FILE COMMAND...: one measured run in the output folder, its line appended to FILE
+once() {
+    file=$1
+    shift
+    (cd "$O" && "$T/measure" "$@") >>"$file"
+    rm -rf "${O:?}"/*
 }
 
-median() { sort -n "$T/$1.t" | sed -n "$(((RUNS + 1) / 2))p"; }
-fastest() { sort -n "$T/$1.t" | head -n 1; }
-peak() { sort -n "$T/$1.m" | tail -n 1; }
-
-ROWS=
-# bench NAME SOURCE COMMAND...: RUNS pairs of (dd of SOURCE, COMMAND), run in $O
-bench() {
-    name=$1 src=$2; shift 2
-    say "timing $name ..."
-    cat "$src" > /dev/null
+# pairs NAME SOURCE COMMAND...: PAIRS pairs of (dd of SOURCE, COMMAND), the order swapped every
+# other pair so that neither side always runs on the other's freshly freed memory.
+pairs() {
+    name=$1 src=$2
+    shift 2
+    cat "$T/$src" >/dev/null
     i=0
-    while [ $i -lt "$RUNS" ]; do
-        (cd "$O" && timed "dd_$name" dd if="$src" of="$O/dd.out" bs=1M)
-        (cd "$O" && timed "$name" "$@")
+    while [ $i -lt "$PAIRS" ]; do
+        if [ $((i % 2)) -eq 0 ]; then
+            once "$T/$name.dd" dd if="../$src" of=dd.out bs=1M
+            once "$T/$name.run" "$@"
+        else
+            once "$T/$name.run" "$@"
+            once "$T/$name.dd" dd if="../$src" of=dd.out bs=1M
+        fi
         i=$((i + 1))
     done
-    ROWS="$ROWS $name"
 }
 
-bench raw2mpg "$T/track.raw"  "$K" -raw2mpg "$T/track.raw"  "$O/out.mpg"
-bench raw2dat "$T/track.raw"  "$K" -raw2dat "$T/track.raw"  "$O/out.dat"
-bench dat2mpg "$T/track.dat"  "$K" -dat2mpg "$T/track.dat"  "$O/out.mpg"
-bench cif2mpg "$T/track.cif"  "$K" -cif2mpg "$T/track.cif"  "$O/out.mpg"
-bench mpg2mpg "$T/stream.mpg" "$K" -mpg2mpg "$T/stream.mpg" "$O/out.mpg"
-bench mpg2dat "$T/stream.mpg" "$K" -mpg2dat "$T/stream.mpg" "$O/out.dat"
-if [ $HAVE_CUE = 1 ]; then
-    bench cue2raw "$T/vcd.bin" "$K" -cue2raw "$T/vcd.cue" "$O/out.raw"
-    bench cue2dat "$T/vcd.bin" "$K" -cue2dat "$T/vcd.cue" "$O/out.dat"
-    bench cue2mpg "$T/vcd.bin" "$K" -cue2mpg "$T/vcd.cue" "$O/out.mpg"
-    bench vcdxrip "$T/vcd.bin" vcdxrip -q --nofiles -c "$T/vcd.cue" -o "$O/videocd.xml"
-    [ $HAVE_BCHUNK = 1 ] && bench bchunk_r "$T/vcd.bin" bchunk -r "$T/vcd.bin" "$T/vcd.cue" "$O/bc"
-fi
-# -verify rows (_v): the synthetic track repeats one address, so a wrapped stream gives the raw one.
-"$K" -mpg2dat "$T/stream.mpg" "$T/addr.dat" >/dev/null && tail -c +45 "$T/addr.dat" > "$T/addr.raw"
-bench raw2mpg_v "$T/addr.raw" "$K" -verify -raw2mpg "$T/addr.raw" "$O/out.mpg"
-bench raw2dat_v "$T/addr.raw" "$K" -verify -raw2dat "$T/addr.raw" "$O/out.dat"
-bench dat2mpg_v "$T/addr.dat" "$K" -verify -dat2mpg "$T/addr.dat" "$O/out.mpg"
-bench cif2mpg_v "$T/track.cif" "$K" -verify -cif2mpg "$T/track.cif" "$O/out.mpg"
-if [ $HAVE_CUE = 1 ]; then
-    bench cue2raw_v "$T/vcd.bin" "$K" -verify -cue2raw "$T/vcd.cue" "$O/out.raw"
-    bench cue2dat_v "$T/vcd.bin" "$K" -verify -cue2dat "$T/vcd.cue" "$O/out.dat"
-    bench cue2mpg_v "$T/vcd.bin" "$K" -verify -cue2mpg "$T/vcd.cue" "$O/out.mpg"
-fi
+NAMES=
+while read -r name src program args; do
+    [ -n "$name" ] || continue
+    case " ${BENCH_ONLY:-$name} " in *" $name "*) ;; *) continue ;; esac
+    [ "$program" = korvane ] && program=$T/korvane
+    if [ ! -e "$T/$src" ] || ! command -v "$program" >/dev/null; then
+        say "$name: skipped ($src or ${program##*/} missing)"
+        continue
+    fi
+    say "timing $name ..."
+    # shellcheck disable=SC2086 # the row's words are the command's arguments
+    pairs "$name" "$src" "$program" $args
+    NAMES="$NAMES $name"
+done <<EOF
+$ROWS
+EOF
 
-# ---- report --------------------------------------------------------------
-size_mb() { awk -v b="$(wc -c < "$1")" 'BEGIN { printf "%.0f", b / 1048576 }'; }
-printf '\nKorvane benchmark: %s runs each, paired with dd bs=1M of the same source\n' "$RUNS"
-printf 'sources (MiB): raw %s, dat %s, cif %s, mpg %s' "$(size_mb "$T/track.raw")" \
-    "$(size_mb "$T/track.dat")" "$(size_mb "$T/track.cif")" "$(size_mb "$T/stream.mpg")"
-[ $HAVE_CUE = 1 ] && printf ', Video CD bin %s' "$(size_mb "$T/vcd.bin")"
-printf '\n\n%-10s %10s %10s %8s %8s %10s %10s\n' method median_s dd_s ratio best rss_KiB dd_rss_KiB
-for r in $ROWS; do
-    m=$(median "$r") d=$(median "dd_$r") fm=$(fastest "$r") fd=$(fastest "dd_$r")
-    note=; [ -e "$T/$r.fail" ] && note=' FAILED'
-    awk -v n="$r" -v m="$m" -v d="$d" -v fm="$fm" -v fd="$fd" -v rs="$(peak "$r")" \
-        -v ds="$(peak "dd_$r")" -v f="$note" 'BEGIN { printf "%-10s %10.3f %10.3f %7.2fx %7.2fx %10d %10d%s\n",
-            n, m / 1e9, d / 1e9, m / d, fm / fd, rs, ds, f }'
+# ---- report ----------------------------------------------------------------------------------
+size_mb() { awk -v b="$(wc -c <"$T/$1")" 'BEGIN { printf "%.0f", b / 1048576 }'; }
+# spread: "median min max" of the numbers on standard input
+spread() {
+    sort -g | awk '{ v[NR] = $1 }
+        END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR] }'
+}
+
+printf '\nKorvane benchmark, %s: %s pairs per row with dd bs=1M of the same source\n' \
+    "$(date -u '+%Y-%m-%d %H:%M UTC')" "$PAIRS"
+printf 'in %s (%s); sources (MiB): raw %s, dat %s, cif %s, mpg %s' "$PARENT" \
+    "$(stat -f -c %T "$PARENT")" "$(size_mb track.raw)" "$(size_mb track.dat)" \
+    "$(size_mb track.cif)" "$(size_mb stream.mpg)"
+[ -e "$T/vcd.bin" ] && printf ', Video CD bin %s' "$(size_mb vcd.bin)"
+printf '; load average %s\n\n' "$(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo '?')"
+printf '%-15s %6s %10s %6s %10s %8s %8s %8s %8s  %s\n' method wall min-max cpu min-max \
+    ms dd_ms rss_KiB dd_KiB target
+for name in $NAMES; do
+    # the pair ratios: wall, then CPU
+    paste -d' ' "$T/$name.run" "$T/$name.dd" |
+        awk '{ print $1 / $5, ($6 > 0 ? $2 / $6 : 1) }' >"$T/$name.ratio"
+    # shellcheck disable=SC2046 # each spread is three words
+    set -- $(cut -d' ' -f1 "$T/$name.ratio" | spread) \
+        $(cut -d' ' -f2 "$T/$name.ratio" | spread) \
+        $(cut -d' ' -f1 "$T/$name.run" | spread) $(cut -d' ' -f1 "$T/$name.dd" | spread) \
+        "$(cut -d' ' -f3 "$T/$name.run" | sort -n | tail -n 1)" \
+        "$(cut -d' ' -f3 "$T/$name.dd" | sort -n | tail -n 1)" \
+        "$(cat "$T/$name.run" "$T/$name.dd" | awk '$4 != 0 { bad = 1 } END { print bad + 0 }')"
+    target=
+    case $name in
+    vcdxrip | bchunk*) ;;
+    *-verify) # at most VERIFY_RATIO times the same method without -verify, against dd alike
+        base=$(cut -d' ' -f1 "$T/${name%-verify}.ratio" 2>/dev/null | spread | cut -d' ' -f1)
+        target=$(awk -v w="$1" -v b="${base:-0}" -v tv=$VERIFY_RATIO -v r="${13}" -v tr=$TARGET_RSS \
+            'BEGIN { print (b > 0 && w <= tv * b && r <= tr) ? "met" : "MISSED" }')
+        ;;
+    *)
+        target=$(awk -v w="$1" -v r="${13}" -v tw=$TARGET_RATIO -v tr=$TARGET_RSS \
+            'BEGIN { print (w <= tw && r <= tr) ? "met" : "MISSED" }')
+        ;;
+    esac
+    [ "${15}" = 1 ] && target="$target FAILED RUNS"
+    awk -v n="$name" -v w="$1" -v wl="$2" -v wh="$3" -v c="$4" -v cl="$5" -v ch="$6" \
+        -v k="$7" -v d="${10}" -v r="${13}" -v dr="${14}" -v t="$target" 'BEGIN {
+        printf "%-15s %5.2fx %4.2f-%4.2fx %5.2fx %4.2f-%4.2fx %8.1f %8.1f %8d %8d  %s\n",
+            n, w, wl, wh, c, cl, ch, k / 1000, d / 1000, r, dr, t }'
 done
