@@ -7,6 +7,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -295,11 +296,23 @@ mode_t PermissionsFor(const struct stat* existing)
     return 0666 & ~mask;
 }
 
+// The name of the temporary file beside `destTarget`: its name and six characters, the name cut
+// short where those would make it longer than a folder's entries can be (a long destination
+// name must still be writable).
+std::string TemporaryPattern()
+{
+    constexpr const char* kUnique = ".XXXXXX";
+    const size_t nameStart = destTarget.rfind('/') + 1; // 0 without a folder
+    const size_t nameRoom = NAME_MAX - std::strlen(kUnique);
+    const size_t nameLength = std::min(destTarget.size() - nameStart, nameRoom);
+    return destTarget.substr(0, nameStart + nameLength) + kUnique;
+}
+
 // Creates the temporary file beside `destTarget` and records it for the
 // clean-up; -1 when it can't be made.
 int CreateTemporary(const struct stat* existing)
 {
-    std::string pattern = destTarget + ".XXXXXX";
+    std::string pattern = TemporaryPattern();
     if (pattern.size() > kLargestPath)
         return -1;
     int fd = -1;
@@ -324,9 +337,16 @@ int CreateTemporary(const struct stat* existing)
 // file or a new name, the file itself for anything else.
 int OpenDestFd(const std::string& path)
 {
+    struct stat info {};
+    // A special file is written where the name leads, through any links: a pipe reached through
+    // /proc/self/fd has no name that its link could be resolved to.
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        destTarget = path;
+        destIsTemporary = false;
+        return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    }
     if (!ResolveLinks(path, destTarget))
         return -1;
-    struct stat info {};
     const bool exists = stat(destTarget.c_str(), &info) == 0;
     destIsTemporary = !exists || S_ISREG(info.st_mode);
     if (!destIsTemporary)
