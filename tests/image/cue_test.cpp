@@ -28,6 +28,12 @@ std::string Table(const std::vector<long>& records)
     return t + "\n";
 }
 
+// `sheet` followed by blanks up to `size` bytes.
+std::string Padded(const std::string& sheet, size_t size)
+{
+    return sheet + std::string(size - sheet.size(), ' ');
+}
+
 // A sheet and its BIN in the folder of the run.
 Files Beside(const std::string& sheet, const std::string& bin)
 {
@@ -99,7 +105,9 @@ TEST(CueSheet, TablesAndRefusals)
                       mode1 =
                           "FILE fixture.bin BINARY\n  TRACK 01 MODE1/2352\n  INDEX 01 00:00:01\n",
                       limit = ReadFile(std::string(KORVANE_FIXTURES) + "/bad-99-records.cue"),
-                      noFile = "Missing FILE information.\n\n";
+                      noFile = "Missing FILE information.\n\n",
+                      regular = " is not a regular file; Korvane reads sheets from regular files "
+                                "only.\n\n";
     std::vector<long> records; // 98 fit
     for (long i = 0; i < 98; ++i)
         records.insert(records.end(), {i, i * 2352, i == 97 ? 100 * 2352 : (i + 1) * 2352});
@@ -165,6 +173,18 @@ TEST(CueSheet, TablesAndRefusals)
         {"a BIN name too long to exist",
          Korvane("-cue2raw f.cue o", Beside("FILE " + std::string(5000, 'W') + " BINARY\n", image))
              .Exits(1, "inside the CUE file could be wrong\n\n")},
+        {"a sheet of 1 MiB is still a sheet",
+         Korvane("-track02 -cue2mpg f.cue o.mpg", Beside(Padded(x, 1 << 20), image))
+             .Exits(0, kClosed, {{"o.mpg", MpegBlocks(10).substr(6 * kPack)}})},
+        {"a sheet of 1 MiB + 1 read whole, however large",
+         Korvane("-cue2mpg f.cue o", Beside(Padded(x, (1 << 20) + 1), image))
+             .Exits(1,
+                    "f.cue is larger than 1 MiB; Korvane reads sheets of up to 1 MiB only.\n\n")},
+        {"a /dev/zero sheet grew by 50 MB a second until std::bad_alloc",
+         Korvane("-cue2mpg f.cue o").Given("ln -s /dev/zero f.cue").Exits(1, "f.cue" + regular)},
+        {"a FIFO sheet waited for a writer for ever",
+         Korvane("-cue2mpg f.cue o").Given("mkfifo f.cue").Exits(1, "f.cue" + regular)},
+        {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
         {"an INDEX far beyond the BIN's end leaves its track empty",
          Korvane("-cue2raw f.cue o",
                  Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))
