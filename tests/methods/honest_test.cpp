@@ -32,11 +32,8 @@ TEST(HonestRuns, StatusNamesAndRefusals)
          "and after it off, no option line, no report",
          Korvane("-fix -raw2dat -nobumper in.raw out", rawIn)
              .Exits(0,
-                    BannerText() +
-                        "\nRAW track image source --> in.raw\nVCD DAT destination --> "
-                        "out.dat\nExtraction method --> raw2dat\n\n\xFE                 -> "
-                        "searching \r\xFE                 -> writing...\r\n\xFE completed. "
-                        "out.dat written.\n",
+                    "Extraction method --> raw2dat\n\n\xFE                 -> searching \r\xFE"
+                    "                 -> writing...\r\n\xFE completed. out.dat written.\n",
                     {{"out.dat", DatFile(raw)}})},
         {"the repairs wrecked the records of a sheet's copy",
          Korvane("-cue2raw -fix -nobumper in.cue o", image)
