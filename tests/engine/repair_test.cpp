@@ -1,9 +1,12 @@
 // The two repairs: -fix (the initial sequence put in front, broken blocks dropped) and -nobumper.
+// They look only at the bytes of their own transfer and source: the bumper pre-scan stops at the
+// end of its track, and the tests of steps shorter than the bytes they examine read the source
+// there (0 past its end), whatever the read-ahead holds from an earlier batch.
 #include "harness.h"
 
 using namespace std::string_literals;
 
-static const std::string kEnd = "\0\0\1\xB9"s,
+static const std::string kEnd = "\0\0\1\xB9"s, kPackStart = "\0\0\1\xBA\x21"s,
                          kApplied = "\xFE initital sequence correction applied.\n";
 
 static std::string Fixed(int n)
@@ -15,24 +18,19 @@ static std::string Fixed(int n)
 // with their SCR, two system headers, padding packets and end codes; FF where nothing is placed.
 static std::string InitialSequence()
 {
-    std::string seq(9296, '\xFF');
     const std::string pack = "\0\0\1\xBA\x21\0\1"s, rate = "\x80\x1B\x91"s,
                       padding = "\0\0\1\xBE\x08"s, system = "\0\0\1\xBB\0\x09"s;
-    const std::pair<size_t, std::string> pieces[] = {
-        {0, pack + "\0\x09"s + rate}, // SCR 4
-        {12, system + rate + "\x01\xE1\xFF\xE0\xE0\x2E"},
-        {27, padding + "\xF3\x0F"},
-        {2324, pack + "\x09\x69" + rate}, // SCR 2291
-        {2336, system + rate + "\x05\xE0\xFF\xC0\xC0\x20"},
-        {2351, padding + "\xDF\x0F"},
-        {4628, pack + "\x12\xC9" + rate},
-        {4640, padding + "\xFE\xFF\x0F"},
-        {6948, kEnd + pack + "\x1C\x29" + rate},
-        {6964, padding + "\xEA\xFF\x0F"},
-        {9252, kEnd + std::string(40, '\0')}};
-    for (const auto& [at, bytes] : pieces)
-        seq.replace(at, bytes.size(), bytes);
-    return seq;
+    return Placed(std::string(9296, '\xFF'), {{0, pack + "\0\x09"s + rate}, // SCR 4
+                                              {12, system + rate + "\x01\xE1\xFF\xE0\xE0\x2E"},
+                                              {27, padding + "\xF3\x0F"},
+                                              {2324, pack + "\x09\x69" + rate}, // SCR 2291
+                                              {2336, system + rate + "\x05\xE0\xFF\xC0\xC0\x20"},
+                                              {2351, padding + "\xDF\x0F"},
+                                              {4628, pack + "\x12\xC9" + rate},
+                                              {4640, padding + "\xFE\xFF\x0F"},
+                                              {6948, kEnd + pack + "\x1C\x29" + rate},
+                                              {6964, padding + "\xEA\xFF\x0F"},
+                                              {9252, kEnd + std::string(40, '\0')}});
 }
 
 TEST(Repairs, FirstBlockBrokenBlocksAndBumper)
@@ -44,11 +42,22 @@ TEST(Repairs, FirstBlockBrokenBlocksAndBumper)
         bumper = (MpegBlocks(22).substr(0, 50000) + kEnd + b).replace(10000, 4, kEnd),
         // The last window before the limit 29568 holds an end code 1568 bytes before it.
         nearLimit = (MpegBlocks(2).substr(0, 4000) + kEnd + b).replace(28000, 4, kEnd);
-    const std::string broken = std::string(b).replace(3 * kPack + 2, 3, "\0\0\0"s),
-                      whole = std::string(b)
-                                  .replace(3 * kPack + 2, 3, "\1\0\0"s)
-                                  .replace(5 * kPack + 2, 3, "\0\xBA\0"s)
-                                  .replace(7 * kPack + 2, 3, "\0\0\x21"s);
+    const std::string broken = Placed(b, {{3 * kPack + 2, "\0\0\0"s}}),
+                      whole = Placed(b, {{3 * kPack + 2, "\1\0\0"s},
+                                         {5 * kPack + 2, "\0\xBA\0"s},
+                                         {7 * kPack + 2, "\0\0\x21"s}});
+    // A step at the pack after the last end code is 40 bytes; its bytes 48..63 are FF in the
+    // source but lie past the read-ahead batch that holds the step.
+    const std::string stale =
+                          Placed(Repeated("\x07", 1052000), {{0, kPackStart},
+                                                             {1043572, kEnd},
+                                                             {1048520, kEnd + kPackStart},
+                                                             {1048572, std::string(16, '\xFF')}}),
+                      // 3-byte steps whose byte 2 is 01, but the last one's: its bytes 3 and 4
+                      // lie past the end of the file, where the buffer still holds byte 5001 (BA)
+                      // of the first batch.
+        pastEnd = Placed(Repeated("\x07\x07\x01", 1049481),
+                         {{0, kPackStart}, {5001, "\xBA"}, {1049480, "\x07"}});
     // mpg2mpg with `option` on `in`: the output, and the report after the completion line.
     const auto fix = [](const char* option, const std::string& in, const std::string& out,
                         const std::string& report) {
@@ -97,5 +106,12 @@ TEST(Repairs, FirstBlockBrokenBlocksAndBumper)
              .Exits(0, "written.\n\n" + kApplied + Fixed(1),
                     {{"o01.mpg", InitialSequence() + t.substr(3 * kPack)},
                      {"o02.mpg", InitialSequence() + s}})},
+        {"stale read-ahead bytes failed the first-block test: the initial sequence put in front",
+         Korvane("-raw2mpg -r40 -w40 -nobumper in.raw out.mpg", {{"in.raw", stale}})
+             .Exits(0, "written.\n" + Fixed(1), {{"out.mpg", stale.substr(1048524, 40)}})},
+        {"a stale BA passed the last step, which the source's own bytes (07, then 0 0) break",
+         Korvane("-raw2mpg -r3 -w3 -fix in.raw out.mpg", {{"in.raw", pastEnd}})
+             .Exits(0, "written.\n" + kApplied + Fixed(1),
+                    {{"out.mpg", InitialSequence() + pastEnd.substr(0, pastEnd.size() - 3)}})},
     });
 }

@@ -28,6 +28,12 @@ std::string Table(const std::vector<long>& records)
     return t + "\n";
 }
 
+// `sheet` followed by blanks up to `size` bytes.
+std::string Padded(const std::string& sheet, size_t size)
+{
+    return sheet + std::string(size - sheet.size(), ' ');
+}
+
 // A sheet and its BIN in the folder of the run.
 Files Beside(const std::string& sheet, const std::string& bin)
 {
@@ -55,16 +61,14 @@ TEST(CueSheet, OneSheetInManySpellings)
         const char* fault;
         std::string name, stored, in, eol;
     } spellings[] = {
-        {"a quoted name", "\"x.bin\"", "x.bin", "", "\n"},
-        {"CR LF line ends", "\"x.bin\"", "x.bin", "", "\r\n"},
         {"a bare name, bare CR line ends, the BIN beside a sheet in a folder", "x.bin", "x.bin",
          "s/", "\r"},
         {"a blank in a quoted name", "\"MY VIDEO.BIN\"", "MY VIDEO.BIN", "", "\n"},
-        {"a tab in a quoted name read as a blank", "\"MY\tVIDEO.BIN\"", "MY VIDEO.BIN", "", "\r\n"},
+        {"a tab in a quoted name read as a blank, CR LF line ends", "\"MY\tVIDEO.BIN\"",
+         "MY VIDEO.BIN", "", "\r\n"},
         {"blanks in a row read as one", "\"MY   VIDEO.BIN\"", "MY VIDEO.BIN", "s/", "\n"},
-        {"a DOS path: backslashes and capitals", "DISC\\MUSIC.BIN", "disc/music.bin", "", "\n"},
-        {"a DOS path below a sheet in a folder", "DISC\\MUSIC.BIN", "disc/music.bin", "s/",
-         "\r\n"}};
+        {"a DOS path (backslashes, capitals) below a sheet in a folder", "DISC\\MUSIC.BIN",
+         "disc/music.bin", "s/", "\r\n"}};
     for (const auto& [fault, name, stored, in, eol] : spellings)
         for (const std::string m : {"raw", "dat", "mpg"}) {
             const std::string sheet = ReplaceAll("FILE " + name + body, "\n", eol),
@@ -99,7 +103,9 @@ TEST(CueSheet, TablesAndRefusals)
                       mode1 =
                           "FILE fixture.bin BINARY\n  TRACK 01 MODE1/2352\n  INDEX 01 00:00:01\n",
                       limit = ReadFile(std::string(KORVANE_FIXTURES) + "/bad-99-records.cue"),
-                      noFile = "Missing FILE information.\n\n";
+                      noFile = "Missing FILE information.\n\n",
+                      regular = " is not a regular file; Korvane reads sheets from regular files "
+                                "only.\n\n";
     std::vector<long> records; // 98 fit
     for (long i = 0; i < 98; ++i)
         records.insert(records.end(), {i, i * 2352, i == 97 ? 100 * 2352 : (i + 1) * 2352});
@@ -125,9 +131,6 @@ TEST(CueSheet, TablesAndRefusals)
         {"a track number beyond the table",
          Korvane("-track-1 -cue2mpg f.cue o.mpg", Beside(x, image))
              .Exits(1, "- Selected track #-1\n" + three + "\xFE Track -1 does not exist.\n\n")},
-        {"a BIN that fits the sheet: no warning",
-         Korvane("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 800 * kRaw)))
-             .Exits(0, fits, {{"o.raw", z.substr(1853376, 28224)}})},
         {"a BIN that ends in a partial sector: a warning, the partial sector left out",
          Korvane("-cue2raw f.cue o.raw", Beside(usual, z))
              .Exits(0, warning + fits, {{"o.raw", z.substr(1853376, 28224)}})},
@@ -165,6 +168,18 @@ TEST(CueSheet, TablesAndRefusals)
         {"a BIN name too long to exist",
          Korvane("-cue2raw f.cue o", Beside("FILE " + std::string(5000, 'W') + " BINARY\n", image))
              .Exits(1, "inside the CUE file could be wrong\n\n")},
+        {"a sheet of 1 MiB is still a sheet",
+         Korvane("-track02 -cue2mpg f.cue o.mpg", Beside(Padded(x, 1 << 20), image))
+             .Exits(0, kClosed, {{"o.mpg", MpegBlocks(10).substr(6 * kPack)}})},
+        {"a sheet of 1 MiB + 1 read whole, however large",
+         Korvane("-cue2mpg f.cue o", Beside(Padded(x, (1 << 20) + 1), image))
+             .Exits(1,
+                    "f.cue is larger than 1 MiB; Korvane reads sheets of up to 1 MiB only.\n\n")},
+        {"a /dev/zero sheet grew by 50 MB a second until std::bad_alloc",
+         Korvane("-cue2mpg f.cue o").Given("ln -s /dev/zero f.cue").Exits(1, "f.cue" + regular)},
+        {"a FIFO sheet waited for a writer for ever",
+         Korvane("-cue2mpg f.cue o").Given("mkfifo f.cue").Exits(1, "f.cue" + regular)},
+        {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
         {"an INDEX far beyond the BIN's end leaves its track empty",
          Korvane("-cue2raw f.cue o",
                  Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))

@@ -20,6 +20,8 @@ TEST(SingleFileMethods, OutputsConsolesAndRefusals)
                       none = "\n\nCould not find MPEG stream in ",
                       same = " writing it would destroy the input.\n\n",
                       opened = " could not be opened.\nFile could be missing.\n\n",
+                      tooLarge = " bytes, more than the sizes in a .dat header can count; "
+                                 "nothing was written.\n\n",
                       signature = "\n\nThis file is not a DAT file or does not have the correct "
                                   "DAT signature.\n";
     const Files mpg{{"in.mpg", blocks}};
@@ -52,7 +54,6 @@ TEST(SingleFileMethods, OutputsConsolesAndRefusals)
           Korvane("-raw2mpg f.raw o").Given("mkdir f.raw").Exits(1, "f.raw" + opened)},
          {"a pipe is no source (one without a writer would wait for ever)",
           Korvane("-raw2mpg p.raw o").Given("mkfifo p.raw").Exits(1, "p.raw" + opened)},
-         {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
          {"a source of 4 GiB would wrap the offsets",
           Korvane("-mpg2mpg big.mpg o")
               .Given("truncate -s 4G big.mpg")
@@ -82,10 +83,18 @@ TEST(SingleFileMethods, OutputsConsolesAndRefusals)
           On("-raw2mpg -w2400", blocks)
               .Exits(1, "2400 bytes\n\nThe write size of 2400 bytes is larger than the 2352 bytes "
                         "read per step; use a smaller -w.\n\n")},
-         {"a write refused half-way (by a file size limit, as a quota would) leaves no output",
-          On("-mpg2mpg", blocks)
-              .Given("ulimit -f 8 && trap '' XFSZ")
-              .Exits(1, "Write error: out.mpg could not be written (is the disk full?).\n\n")}});
+         {"mpg2dat wrote 4.35 GB with clamped sizes and status 0: 1826062 sectors after the 30",
+          On("-mpg2dat", blocks)
+              .Given("truncate -s 4243765765 in.mpg")
+              .Exits(1, "out.dat would be 4294968428" + tooLarge, {{"in.mpg", kAnyBytes}})},
+         {"raw2dat on a raw track of the largest size a source may have",
+          On("-raw2dat", raw)
+              .Given("truncate -s 4294967295 in.raw")
+              .Exits(1, "out.dat would be 4294967339" + tooLarge, {{"in.raw", kAnyBytes}})},
+         {"raw2dat one byte more than fits: the RIFF size would count 2^32 bytes",
+          On("-raw2dat", raw)
+              .Given("truncate -s 4294967260 in.raw")
+              .Exits(1, "out.dat would be 4294967304" + tooLarge, {{"in.raw", kAnyBytes}})}});
 }
 
 TEST(SingleFileMethods, ProgressAndTheSampleThroughDatAndBack)

@@ -119,7 +119,7 @@ void Expect(const Golden& g)
     std::vector<std::string> names, want;
     for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
         if (entry.is_regular_file())
-            names.push_back(fs::relative(entry.path(), dir.path()).string());
+            names.push_back(entry.path().lexically_relative(dir.path()).string());
     std::sort(names.begin(), names.end());
     Files files = g.outputs;
     files.insert(g.inputs.begin(), g.inputs.end());
@@ -130,6 +130,9 @@ void Expect(const Golden& g)
         want.push_back(name);
     }
     EXPECT_EQ(names, want);
+    if (!g.check.empty()) {
+        EXPECT_EQ(Run(g.check, {}, dir.path()).status, 0) << g.check;
+    }
 }
 
 void ExpectAll(const std::vector<Case>& table)

@@ -48,8 +48,10 @@ struct Golden {
     std::string console = "";
     Files outputs = {};     // every plain file the run leaves beside its inputs
     std::string shell = ""; // commands run first (a pipe, a folder, ulimit, "exec >&-")
+    std::string check = ""; // commands run after, in the folder, that must succeed ("test -L l")
 
     Golden& Given(const std::string& commands) { return shell = commands, *this; }
+    Golden& Then(const std::string& commands) { return check = commands, *this; }
     Golden& Exits(int code, const std::string& text, const Files& files = {})
     {
         return status = code, console = text, outputs = files, *this;

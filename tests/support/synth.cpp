@@ -73,11 +73,27 @@ std::string DatSectors(const std::string& stream)
                [](uint32_t) { return std::string(4, '\0'); });
 }
 
-std::string Sheet(const std::string& bin, const std::vector<std::string>& starts)
+std::string Placed(std::string bytes, const std::vector<std::pair<size_t, std::string>>& pieces)
+{
+    for (const auto& [at, piece] : pieces)
+        bytes.replace(at, piece.size(), piece);
+    return bytes;
+}
+
+std::string Repeated(const std::string& unit, size_t length)
+{
+    std::string bytes;
+    while (bytes.size() < length)
+        bytes += unit;
+    return bytes.substr(0, length);
+}
+
+std::string Sheet(const std::string& bin, const std::vector<std::string>& starts,
+                  const std::string& mode)
 {
     std::string sheet = "FILE " + bin + " BINARY\n";
     for (size_t t = 0; t < starts.size(); ++t)
-        sheet += "TRACK 0" + std::to_string(t + 1) + " MODE2/2352\nINDEX 01 " + starts[t] + "\n";
+        sheet += "TRACK 0" + std::to_string(t + 1) + " " + mode + "\nINDEX 01 " + starts[t] + "\n";
     return sheet;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 constexpr size_t kPack = 2324; // one MPEG block: the payload of one sector
@@ -28,8 +29,14 @@ std::string CifSectors(const std::string& payload);
 // sectors.
 std::string DatFile(const std::string& rawSectors);
 
-// A sheet on `bin` with one Mode 2 track starting at each of `starts` ("mm:ss:ff").
-std::string Sheet(const std::string& bin, const std::vector<std::string>& starts);
+// `bytes` with each piece written over it at its offset.
+std::string Placed(std::string bytes, const std::vector<std::pair<size_t, std::string>>& pieces);
+// `unit` repeated up to `length` bytes.
+std::string Repeated(const std::string& unit, size_t length);
+
+// A sheet on `bin` with one track in `mode` starting at each of `starts` ("mm:ss:ff").
+std::string Sheet(const std::string& bin, const std::vector<std::string>& starts,
+                  const std::string& mode = "MODE2/2352");
 
 // Whole files, for both.
 std::string ReadFile(const std::string& path);
