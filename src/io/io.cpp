@@ -410,8 +410,14 @@ void CatchInterrupts()
     struct sigaction action {};
     action.sa_handler = Interrupted;
     action.sa_mask = InterruptSet(); // one clean-up at a time
-    for (const int signal : kInterruptSignals)
+    for (const int signal : kInterruptSignals) {
+        // A run started under nohup keeps going when its terminal goes away.
+        struct sigaction before {};
+        if (signal == SIGHUP && sigaction(SIGHUP, nullptr, &before) == 0 &&
+            before.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
     // A file-size limit then fails the write like a full disk, and the clean-up runs.
     signal(SIGXFSZ, SIG_IGN);
 }

@@ -121,10 +121,18 @@ TEST(AtomicOutputs, RunsStoppedHalfWayKeepEarlierTracksOnly)
         std::function<void(Running&, const std::string& bin)> stop; // once the long track is on
         int status;
         std::string consoleEnd;
+        bool nohup = false; // started with SIGHUP ignored
     } cases[] = {
         {"SIGINT: status 130, no temporary file", signal(SIGINT), 130, interrupted},
         {"SIGTERM: status 143, no temporary file", signal(SIGTERM), 143, interrupted},
         {"SIGHUP: status 129, no temporary file", signal(SIGHUP), 129, interrupted},
+        {"under nohup a hang-up was taken for an interrupt; SIGTERM still stops the run",
+         [](Running& r, const std::string&) {
+             kill(r.pid, SIGHUP);
+             usleep(300000);
+             kill(r.pid, SIGTERM);
+         },
+         143, interrupted, true},
         {"the source shrinks under a running transfer: the short read taken for the end",
          [](Running&, const std::string& bin) { ASSERT_EQ(truncate(bin.c_str(), 1 << 20), 0); }, 1,
          "\n\nRead error: in.bin could not be read (it ended early or is unreadable).\n\n"},
@@ -141,7 +149,9 @@ TEST(AtomicOutputs, RunsStoppedHalfWayKeepEarlierTracksOnly)
                   std::string(kRaw, '\0') + RawSectors(MpegBlocks(3)) + RawSectors(MpegBlocks(1)));
         ASSERT_EQ(truncate((dir / "in.bin").c_str(), off_t{1369000} * kRaw), 0);
         WriteFile(dir / "o02.mpg", kOld);
+        ::signal(SIGHUP, c.nohup ? SIG_IGN : SIG_DFL); // inherited by the run, as nohup does
         Running r = Start({"-cue2mpg", "in.cue", "o"}, dir.path());
+        ::signal(SIGHUP, SIG_DFL);
         const std::string second = "Track 2 -> writing...\r";
         ASSERT_TRUE(WaitFor(r, second)) << r.out;
         ASSERT_TRUE(WaitFor(r, "% [", r.out.find(second))) << r.out;
