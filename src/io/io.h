@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Sources must stay below this: every offset of a run is 32-bit.
 constexpr uint64_t kLargestSource = UINT64_C(0xFFFFFFFF);
@@ -29,6 +30,18 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path);
 // Opens a text sheet (a CUE sheet, and whatever other sheet an image comes
 // with) for reading; nullptr when it can't be opened or is a folder.
 std::FILE* OpenSheetFile(const std::string& path);
+
+// Reads the whole text of a sheet opened with OpenSheetFile into `text`; false
+// when it can't be opened.
+bool ReadSheetText(const std::string& path, std::string& text);
+
+// Reads up to `length` bytes of `path` from byte `offset` without making it the
+// source; returns how many there were (0 also when it can't be opened).
+size_t ReadFileBytes(const std::string& path, uint64_t offset, uint8_t* into, size_t length);
+
+// The names in `folder` ("" for the working folder) that equal `name` when
+// letter case is ignored, sorted.
+std::vector<std::string> NamesIgnoringCase(const std::string& folder, const std::string& name);
 
 // Measures `path` without making it the source: false when it can't be opened
 // or is a directory. Ends the run when it is 4 GiB or larger.

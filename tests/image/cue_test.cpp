@@ -150,12 +150,15 @@ TEST(CueSheet, TablesLinesOutputsAndRefusals)
                           kTrack + "97 -> writing...\r" + kClosed,
                       {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}}));
     const std::string wrong = " could not be opened or accessed.\nThe filename specified inside "
-                              "the CUE file could be wrong\n\n";
+                              "the CUE file could be wrong\nTried, in order: ";
     const Files refusals{
         {"bad-no-file", "Error in CUE file!  Missing FILE information.\n\n"},
         {"bad-99-records", "Total tracks over 98.  Possible error in CUE file.\n\n"},
-        {"bad-bin-name", "disc/music.bin" + wrong},
-        {"bad-second-bin", "missing (track 2).bin" + wrong}}; // the others: kIncomplete
+        {"bad-bin-name",
+         "disc/music.bin" + wrong + "\"DISC\\MUSIC.BIN\", \"disc/music.bin\", \"MUSIC.BIN\"\n\n"},
+        {"bad-second-bin", "missing (track 2).bin" + wrong +
+                               "\"Missing (Track 2).bin\", \"missing (track 2).bin\"\n\n"}};
+    // the others: kIncomplete
     for (const auto& fixture : std::filesystem::directory_iterator(KORVANE_FIXTURES)) {
         const std::string name = fixture.path().stem().string();
         Expect(Case{ReadFile(fixture.path().string())}.Exits(
@@ -163,17 +166,20 @@ TEST(CueSheet, TablesLinesOutputsAndRefusals)
     }
     // Sheets that are empty, binary junk, cut off in a name or name a BIN too long to exist;
     // an INDEX far beyond the BIN's end leaves its track empty.
-    const std::string bin = RawSectors(MpegBlocks(6)), missing = "Missing FILE information.\n\n";
+    const std::string bin = RawSectors(MpegBlocks(6)), missing = "Missing FILE information.\n\n",
+                      none = "in.x is none of the images Korvane reads (a CUE sheet, a cdrdao TOC "
+                             "sheet, a Nero NRG image or a CloneCD CCD sheet).\n\n";
     const auto beside = [&](const std::string& sheet) {
         return Files{{"in.x", sheet}, {"in.bin", bin}};
     };
     for (const Golden& g :
-         {Korvane("-cue2mpg in.x out", beside("")).Exits(1, missing),
-          Korvane("-cue2raw in.x out", beside(Filler(3000, 3))).Exits(1, missing),
+         {Korvane("-cue2mpg in.x out", beside("")).Exits(1, none),
+          Korvane("-cue2raw in.x out", beside(Filler(3000, 3))).Exits(1, none),
+          Korvane("-cue2raw in.x out", beside("REM FILE\n")).Exits(1, kIncomplete),
           Korvane("-cue2dat in.x out", beside("FILE \"" + std::string(5000, 'W')))
               .Exits(1, kIncomplete),
           Korvane("-cue2raw in.x out", beside("FILE " + std::string(5000, 'W') + " BINARY\n"))
-              .Exits(1, "inside the CUE file could be wrong\n\n"),
+              .Exits(1, std::string(5000, 'w') + "\"\n\n"),
           Korvane(
               "-cue2raw in.x out",
               beside("FILE in.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\nTRACK 02 "
