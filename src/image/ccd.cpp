@@ -89,7 +89,7 @@ long Number(const Section& section, const std::string& where, const std::string&
         Malformed("[" + where + "] " + key + " is not a number: " + text);
     for (size_t i = start; i < text.size(); ++i) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-        const int digit = c >= '0' && c <= '9'               ? c - '0'
+        const int digit = c >= '0' && c <= '9'          ? c - '0'
                           : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                                                         : -1;
         if (digit < 0)
@@ -146,7 +146,8 @@ private:
             if (point != kLeadOut && (point < 1 || point > kLastTrack))
                 continue; // first and last track, session pointers
             const long plba = Number(entry, where, "plba");
-            const long m = Number(entry, where, "pmin", false), s = Number(entry, where, "psec", false),
+            const long m = Number(entry, where, "pmin", false),
+                       s = Number(entry, where, "psec", false),
                        f = Number(entry, where, "pframe", false);
             if (m >= 0 && s >= 0 && f >= 0 && (m * 60 + s) * 75 + f - 150 != plba)
                 Malformed("[" + where + "] PLBA " + std::to_string(plba) +
@@ -234,8 +235,8 @@ private:
             Malformed(BinFilePath(static_cast<size_t>(file)) +
                       " is not a whole number of 2352-byte sectors");
         if (length < static_cast<uint64_t>(leadOut_) * kSector)
-            Malformed(BinFilePath(static_cast<size_t>(file)) + " ends before the lead-out at sector " +
-                      std::to_string(leadOut_));
+            Malformed(BinFilePath(static_cast<size_t>(file)) +
+                      " ends before the lead-out at sector " + std::to_string(leadOut_));
         return file;
     }
 

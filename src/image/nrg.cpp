@@ -23,8 +23,8 @@ constexpr uint32_t kGapSectors = 150; // before each track-at-once track but the
 constexpr int kLastTrack = 99;
 
 struct Layout {
-    bool v2;              // NER5: 64-bit offsets and LBA cue entries
-    uint64_t firstChunk;  // where the chunk list starts: the end of the sector data
+    bool v2;             // NER5: 64-bit offsets and LBA cue entries
+    uint64_t firstChunk; // where the chunk list starts: the end of the sector data
 };
 
 struct NrgTrack {
@@ -133,7 +133,8 @@ private:
             const uint8_t* head = &list_[at];
             const uint64_t length = BigEndian(head + 4, 4);
             if (length > list_.size() - at - kChunkHead)
-                Malformed(std::string("a chunk ") + std::string(reinterpret_cast<const char*>(head), 4) +
+                Malformed(std::string("a chunk ") +
+                          std::string(reinterpret_cast<const char*>(head), 4) +
                           " that runs past the footer");
             const uint8_t* payload = head + kChunkHead;
             at += kChunkHead + static_cast<size_t>(length);

@@ -28,8 +28,8 @@ struct Mode {
     const char* word;
     uint32_t size;
 };
-constexpr Mode kModes[] = {{"AUDIO", 2352},       {"MODE0", 2336},       {"MODE1", 2048},
-                           {"MODE1_RAW", 2352},   {"MODE2", 2336},       {"MODE2_FORM1", 2048},
+constexpr Mode kModes[] = {{"AUDIO", 2352},       {"MODE0", 2336},          {"MODE1", 2048},
+                           {"MODE1_RAW", 2352},   {"MODE2", 2336},          {"MODE2_FORM1", 2048},
                            {"MODE2_FORM2", 2324}, {"MODE2_FORM_MIX", 2336}, {"MODE2_RAW", 2352}};
 
 enum class Kind { kWord, kString, kNumber, kMsf, kOffset, kOpen, kClose, kPunct, kEnd };
@@ -53,8 +53,8 @@ struct Track {
     std::vector<Span> spans;
     uint64_t length = 0;
     bool hasStart = false;
-    uint64_t start = 0;             // bytes from the track's start to index 1
-    std::vector<uint64_t> indexes;  // bytes from index 1
+    uint64_t start = 0;            // bytes from the track's start to index 1
+    std::vector<uint64_t> indexes; // bytes from index 1
 };
 
 [[noreturn]] void Malformed(const std::string& fault) { RefuseImage(kKind, fault); }
@@ -320,10 +320,9 @@ private:
     void Add(Track& track, int16_t file, uint64_t offset, uint64_t length)
     {
         if (length % track.sectorSize != 0)
-            Malformed("a data span of " + std::to_string(length) +
-                      " bytes in track " + std::to_string(tracks_.size()) +
-                      ", not a whole number of its " + std::to_string(track.sectorSize) +
-                      "-byte sectors");
+            Malformed("a data span of " + std::to_string(length) + " bytes in track " +
+                      std::to_string(tracks_.size()) + ", not a whole number of its " +
+                      std::to_string(track.sectorSize) + "-byte sectors");
         if (length > kLargestTrack || track.length + length > kLargestTrack)
             Malformed("track " + std::to_string(tracks_.size()) + " is longer than any CD");
         track.spans.push_back(Span{file, offset, length});
@@ -346,8 +345,8 @@ private:
         const uint64_t size = BinFileLength(static_cast<size_t>(file));
         const std::string& path = BinFilePath(static_cast<size_t>(file));
         if (offset >= size)
-            Malformed("the offset " + std::to_string(offset) + " is at or past the end of " +
-                      path + " (" + std::to_string(size) + " bytes)");
+            Malformed("the offset " + std::to_string(offset) + " is at or past the end of " + path +
+                      " (" + std::to_string(size) + " bytes)");
         if (toEnd)
             length = size - offset;
         if (length > size - offset)
@@ -385,8 +384,8 @@ private:
             uint8_t chunk[8];
             if (ReadFileBytes(path, at, chunk, sizeof chunk) != sizeof chunk)
                 break;
-            const uint64_t size = chunk[4] | chunk[5] << 8 | chunk[6] << 16 |
-                                  static_cast<uint64_t>(chunk[7]) << 24;
+            const uint64_t size =
+                chunk[4] | chunk[5] << 8 | chunk[6] << 16 | static_cast<uint64_t>(chunk[7]) << 24;
             if (std::memcmp(chunk, "data", 4) == 0)
                 return at + sizeof chunk;
             at += sizeof chunk + size + (size & 1);
@@ -454,8 +453,8 @@ private:
             } else if (w == "CD_TEXT") {
                 SkipBlock();
             } else if (w == "PREGAP") {
-                const uint64_t length = Expect(Kind::kMsf, "pregap length").number *
-                                        track.sectorSize;
+                const uint64_t length =
+                    Expect(Kind::kMsf, "pregap length").number * track.sectorSize;
                 ZeroStatement(track, length);
                 MarkStart(track, track.length);
             } else if (w == "DATAFILE") {
@@ -481,8 +480,7 @@ private:
                 if (track.indexes.size() == kMaxIndexes)
                     Malformed("more than 98 INDEX lines in track " +
                               std::to_string(tracks_.size()));
-                track.indexes.push_back(Expect(Kind::kMsf, "index time").number *
-                                        track.sectorSize);
+                track.indexes.push_back(Expect(Kind::kMsf, "index time").number * track.sectorSize);
             } else if (w == "FIFO") {
                 Malformed("data from a FIFO, which can't be read twice");
             } else {
@@ -502,7 +500,8 @@ private:
         uint64_t previous = 0;
         for (const uint64_t index : track.indexes) {
             if (index <= previous)
-                Malformed("an INDEX of track " + n + " at or before index 1 or the INDEX before it");
+                Malformed("an INDEX of track " + n +
+                          " at or before index 1 or the INDEX before it");
             if (track.start + index >= track.length)
                 Malformed("an INDEX of track " + n + " at or past the track's end");
             previous = index;

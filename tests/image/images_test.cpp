@@ -67,11 +67,15 @@ TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
         tocFiles["t_0" + std::to_string(t) + ".img"] = tracks[t - 1].data;
     }
     const long dao = 150 * kRaw, dao36 = 150 * 2336;
-    std::vector<std::vector<long>> tao = {{0, 2352, 0, 4704},       {2, 2352, 0, 0},
-                                          {152, 2352, 4704, 11760}, {155, 2352, 0, 0},
+    std::vector<std::vector<long>> tao = {{0, 2352, 0, 4704},
+                                          {2, 2352, 0, 0},
+                                          {152, 2352, 4704, 11760},
+                                          {155, 2352, 0, 0},
                                           {305, 2352, 11760, 18816}},
-                                   files = {{0, 2352, 0, 4704},     {2, 2352, 0, 4704},
-                                            {4, 2352, 0, 7056},     {7, 2352, 0, 4704},
+                                   files = {{0, 2352, 0, 4704},
+                                            {2, 2352, 0, 4704},
+                                            {4, 2352, 0, 7056},
+                                            {7, 2352, 0, 4704},
                                             {9, 2352, 0, 7056}};
     struct Format {
         const char* name; // the fault a reader of this format would make
@@ -82,20 +86,29 @@ TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
     const Format formats[] = {
         {"cue: the reference", "f.cue", {{"f.cue", kCue}, {"d.bin", bin}}, Rows(0, kRaw)},
         {"toc: a data file per track and pregap", "f.toc", tocFiles, files},
-        {"toc: one BIN, lengths as MSF and bytes, START with and without a time", "f.cue",
+        {"toc: one BIN, lengths as MSF and bytes, START with and without a time",
+         "f.cue",
          {{"f.cue", ReadFile(std::string(KORVANE_FIXTURES) + "/../image/fixtures/one-bin.toc")},
           {"d.bin", bin}},
          Rows(0, kRaw)},
-        {"nrg v1 dao: BCD cue positions, lead-in stored first", "f.nrg",
-         {{"f.nrg", NrgDao(tracks, false)}}, Rows(dao, kRaw)},
-        {"nrg v2 dao: 64-bit offsets, LBA cue positions", "f.nrg",
-         {{"f.nrg", NrgDao(tracks, true)}}, Rows(dao, kRaw)},
-        {"nrg v2 dao of 2336-byte sectors", "f.nrg", {{"f.nrg", NrgDao(tracks, true, 2336)}},
+        {"nrg v1 dao: BCD cue positions, lead-in stored first",
+         "f.nrg",
+         {{"f.nrg", NrgDao(tracks, false)}},
+         Rows(dao, kRaw)},
+        {"nrg v2 dao: 64-bit offsets, LBA cue positions",
+         "f.nrg",
+         {{"f.nrg", NrgDao(tracks, true)}},
+         Rows(dao, kRaw)},
+        {"nrg v2 dao of 2336-byte sectors",
+         "f.nrg",
+         {{"f.nrg", NrgDao(tracks, true, 2336)}},
          Rows(dao36, 2336)},
         {"nrg v1 tao: pregaps in no file", "f.nrg", {{"f.nrg", NrgTao(tracks, false)}}, tao},
         {"nrg v2 tao", "f.img", {{"f.img", NrgTao(tracks, true)}}, tao},
-        {"ccd: sectors of the .img from LBA 0", "F.CCD",
-         {{"F.CCD", CcdSheet(tracks)}, {"F.img", CcdImage(tracks)}}, Rows(0, kRaw)},
+        {"ccd: sectors of the .img from LBA 0",
+         "F.CCD",
+         {{"F.CCD", CcdSheet(tracks)}, {"F.img", CcdImage(tracks)}},
+         Rows(0, kRaw)},
     };
     for (const Format& f : formats) {
         SCOPED_TRACE(f.name);
@@ -196,17 +209,17 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
         if (name.rfind("bad-", 0) != 0)
             continue;
         const std::string kind = ext == ".ccd" ? "CloneCD" : "cdrdao TOC";
-        std::string said = "f" + ext + " is not a valid " + kind + " image: " +
-                           (faults.count(name) ? faults.at(name) : "") + ".\n\n";
+        std::string said = "f" + ext + " is not a valid " + kind +
+                           " image: " + (faults.count(name) ? faults.at(name) : "") + ".\n\n";
         if (name == "bad-data-file-missing")
             said = "\"s/C:\\VCD\\gone.bin\", \"s/c:/vcd/gone.bin\", \"s/gone.bin\"\n\n";
         if (name == "bad-99-records")
             said = "f.toc describes more than 98 track records (indexes); Korvane's table holds "
                    "98.\n\n";
-        runs.push_back(Korvane("-cue2raw s/f" + ext + " o",
-                               {{"s/f" + ext, ReadFile(fixture.path().string())},
-                                {ext == ".ccd" ? "s/f.img" : "s/d.bin", bin}})
-                           .Exits(1, said));
+        runs.push_back(
+            Korvane("-cue2raw s/f" + ext + " o", {{"s/f" + ext, ReadFile(fixture.path().string())},
+                                                  {ext == ".ccd" ? "s/f.img" : "s/d.bin", bin}})
+                .Exits(1, said));
     }
     EXPECT_EQ(runs.size(), faults.size() + 1);
     // Nero images carry their faults in binary chunks: each is a good image with bytes replaced
@@ -228,7 +241,8 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
           "a chunk CUEX that runs past the footer"}},
         {"bad-no-end-chunk", {patch(v2, "END!", -8, "ENDX"), "a chunk list without END!"}},
         {"bad-no-track-chunk",
-         {patch(v2, "DAOX", -8, "DAOZ"), "no DAO and no track-at-once chunk: no track is described"}},
+         {patch(v2, "DAOX", -8, "DAOZ"),
+          "no DAO and no track-at-once chunk: no track is described"}},
         {"bad-dao-length",
          {longer.substr(0, longer.rfind("SINF")) + "xx" + longer.substr(longer.rfind("SINF")),
           "a DAO chunk of 150 bytes, not a 22-byte head and whole track entries"}},
@@ -251,7 +265,8 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
          {patch(v2, "CUEX", 3 * 8 + 7, "\x01"),
           "the cue chunk and the DAO chunk disagree on the pregap of track 2"}},
         {"bad-cue-backwards",
-         {patch(v2, "CUEX", 4 * 8 + 7, std::string(1, '\0')), "cue entries whose positions go backwards"}},
+         {patch(v2, "CUEX", 4 * 8 + 7, std::string(1, '\0')),
+          "cue entries whose positions go backwards"}},
         {"bad-cue-not-bcd",
          {patch(v1, "CUES", 2 * 8 + 6, "\x0A"),
           "a cue entry whose second is not a decimal (BCD) number"}},
@@ -264,8 +279,9 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
     };
     for (const auto& [name, image] : nrg) {
         SCOPED_TRACE(name);
-        runs.push_back(Korvane("-cue2mpg f.nrg o", {{"f.nrg", image.first}})
-                           .Exits(1, "f.nrg is not a valid Nero NRG image: " + image.second + ".\n\n"));
+        runs.push_back(
+            Korvane("-cue2mpg f.nrg o", {{"f.nrg", image.first}})
+                .Exits(1, "f.nrg is not a valid Nero NRG image: " + image.second + ".\n\n"));
     }
     // What is none of the formats.
     for (const std::string& junk : {std::string(), Filler(3000, 3), std::string("REM only\n")})

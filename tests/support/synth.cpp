@@ -112,25 +112,27 @@ std::string Stored(const std::string& raw, size_t sector)
 
 std::string NrgFooter(const std::string& image, const std::string& chunks, bool v2)
 {
-    return image + chunks + (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
+    return image + chunks +
+           (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
 }
 
 } // namespace
 
-std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector)
+std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector, size_t leadIn)
 {
-    std::string image(150 * sector, '\0'), cue, dao;
+    std::string image(leadIn * sector, '\0'), cue, dao;
     const auto cueEntry = [&](char track, char index, int64_t lba) {
         cue += std::string{'\x41', track, index, '\0'};
         const uint64_t f = static_cast<uint64_t>(lba + 150);
         cue += v2 ? BigEndian(static_cast<uint32_t>(static_cast<int32_t>(lba)), 4)
                   : std::string{'\0', Bcd(f / 4500), Bcd(f / 75 % 60), Bcd(f % 75)};
     };
-    const auto lba = [&] { return static_cast<int64_t>(image.size() / sector) - 150; };
+    const int64_t first = -static_cast<int64_t>(leadIn);
+    const auto lba = [&] { return static_cast<int64_t>(image.size() / sector) + first; };
     cueEntry(0, 0, -150);
     for (size_t t = 0; t < tracks.size(); ++t) {
         const uint64_t index0 = t == 0 ? 0 : image.size();
-        cueEntry(Bcd(t + 1), 0, t == 0 ? -150 : lba());
+        cueEntry(Bcd(t + 1), 0, t == 0 ? first : lba());
         image += Stored(tracks[t].pregap, sector);
         const uint64_t index1 = image.size();
         cueEntry(Bcd(t + 1), 1, lba());
@@ -158,7 +160,8 @@ std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2)
     for (const DiscTrack& track : tracks) {
         const int w = v2 ? 8 : 4;
         etn += BigEndian(image.size(), w) + BigEndian(track.data.size(), w) + BigEndian(6, 4) +
-               BigEndian(lba, 4) + BigEndian(0, 4) + (v2 ? BigEndian(track.data.size() / kRaw, 4) : "");
+               BigEndian(lba, 4) + BigEndian(0, 4) +
+               (v2 ? BigEndian(track.data.size() / kRaw, 4) : "");
         image += track.data;
         lba += track.data.size() / kRaw;
     }
