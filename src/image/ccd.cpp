@@ -3,6 +3,7 @@
 // every raw 2352-byte sector from 00:02:00 on.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -20,6 +21,7 @@ constexpr int kMostEntries = 200;
 constexpr long kLeadOut = 0xA2;
 constexpr long kLastTrack = 99;
 constexpr long kLargestValue = 0x7FFFFFFF;
+constexpr long kAbsent = LONG_MIN;
 
 using Section = std::map<std::string, std::string>; // key (lower case) -> value
 
@@ -71,9 +73,9 @@ std::map<std::string, Section> Parse(const std::string& text)
     return sections;
 }
 
-// A decimal value (or hex with 0x); negative numbers are refused.
+// A decimal value (or hex with 0x), or `absent` when the key is missing and not required.
 long Number(const Section& section, const std::string& where, const std::string& key,
-            bool required = true, long absent = -1)
+            bool required = true, long absent = kAbsent)
 {
     const auto found = section.find(key);
     if (found == section.end()) {
@@ -82,8 +84,9 @@ long Number(const Section& section, const std::string& where, const std::string&
         return absent;
     }
     const std::string& text = found->second;
+    const bool negative = !text.empty() && text[0] == '-';
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const size_t start = hex ? 2 : 0;
+    const size_t start = hex ? 2 : negative ? 1 : 0;
     long value = 0;
     if (text.size() == start)
         Malformed("[" + where + "] " + key + " is not a number: " + text);
@@ -98,7 +101,7 @@ long Number(const Section& section, const std::string& where, const std::string&
         if (value > kLargestValue)
             Malformed("[" + where + "] " + key + " is too large: " + text);
     }
-    return value;
+    return negative ? -value : value;
 }
 
 struct CcdTrack {
@@ -149,7 +152,7 @@ private:
             const long m = Number(entry, where, "pmin", false),
                        s = Number(entry, where, "psec", false),
                        f = Number(entry, where, "pframe", false);
-            if (m >= 0 && s >= 0 && f >= 0 && (m * 60 + s) * 75 + f - 150 != plba)
+            if (m != kAbsent && s != kAbsent && f != kAbsent && (m * 60 + s) * 75 + f - 150 != plba)
                 Malformed("[" + where + "] PLBA " + std::to_string(plba) +
                           " disagrees with its PMin, PSec and PFrame");
             if (point == kLeadOut) {
@@ -161,7 +164,7 @@ private:
                     Malformed("track " + std::to_string(point) + " listed twice");
             tracks_.push_back(CcdTrack{point, plba, {}});
         }
-        if (leadOut_ < 0)
+        if (leadOut_ == kAbsent)
             Malformed("no lead-out entry (Point 0xa2)");
         if (tracks_.empty())
             Malformed("no track entry");
@@ -195,10 +198,11 @@ private:
             }
             const Section& section = found->second;
             const long mode = Number(section, where, "mode", false, 2);
-            if (mode > 2)
+            if (mode < 0 || mode > 2)
                 Malformed("[" + where + "] MODE " + std::to_string(mode));
+            // An index 0 before 00:02:00 is track 1's lead-in, which the .img doesn't hold.
             const long index0 = Number(section, where, "index 0", false);
-            if (index0 >= 0) {
+            if (index0 != kAbsent && (index0 >= 0 || &track != &tracks_.front())) {
                 track.indexes.push_back(index0);
                 track.hasIndex0 = true;
             }
@@ -216,8 +220,9 @@ private:
             if (tracks_[t].indexes.front() < tracks_[t - 1].indexes.back())
                 Malformed("track " + std::to_string(tracks_[t].number) +
                           " begins before the last index of the track before it");
-        if (tracks_.front().indexes.front() < 0)
-            Malformed("an index before 00:02:00");
+        for (const CcdTrack& track : tracks_)
+            if (track.indexes.front() < 0)
+                Malformed("an index of track " + std::to_string(track.number) + " before 00:02:00");
     }
 
     // NAME.img beside NAME.ccd: the sheet names no file.
@@ -263,7 +268,7 @@ private:
 
     std::map<std::string, Section> sections_;
     std::vector<CcdTrack> tracks_;
-    long leadOut_ = -1;
+    long leadOut_ = kAbsent;
 };
 
 } // namespace

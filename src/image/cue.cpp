@@ -367,6 +367,9 @@ void AddRecord(int16_t file, uint32_t start, uint32_t end, int32_t sectorSize, i
     if (n >= MAX_TRACKS)
         Fatal("%s describes more than 98 track records (indexes); Korvane's table holds 98.\n\n",
               source->c_str());
+    if (lba < 0 || lba / kFramesPerMinute > INT16_MAX)
+        Fatal("%s places a track at sector %lld, beyond any CD.\n\n", source->c_str(),
+              static_cast<long long>(lba));
     totalTracks = static_cast<int16_t>(n);
     track[n] = TrackRecord{static_cast<int16_t>(lba / kFramesPerMinute),
                            static_cast<int16_t>(lba / kFramesPerSecond % 60),
