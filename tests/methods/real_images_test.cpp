@@ -1,8 +1,9 @@
 // A real two-title Video CD made by vcdimager from ffmpeg streams, as the CUE/BIN vcdimager
-// writes, as the TOC image vcdxbuild writes of the same disc, and as Nero (v1, v2, 2336-byte
-// sectors) and CloneCD images the test generator builds from that BIN: -cue2mpg gives the same
-// outputs from every one, and they hold the authored streams. libcdio's cd-info and cdrdao read
-// the track positions of the Nero v2 and TOC images as a second opinion.
+// writes, as the TOC images (2352- and 2336-byte sectors) and the track-at-once Nero image
+// vcdxbuild writes of the same disc, and as Nero (v1, v2, 2336-byte sectors, track-at-once) and
+// CloneCD images the test generator builds from that BIN: -cue2mpg gives the same outputs from
+// every one, and they hold the authored streams. libcdio's cd-info and cdrdao read the track
+// positions of the Nero v2 and TOC images as a second opinion.
 
 #include <sstream>
 
@@ -83,7 +84,9 @@ TEST(RealImages, EveryFormatOfOneVideoCdGivesItsStreams)
           "testsrc2=size=352x240:rate=29.97 -f lavfi -i sine=frequency=660 -t 1 -target ntsc-vcd "
           "b.mpg && vcdimager -t vcd2 -c disc.cue -b disc.bin a.mpg b.mpg >/dev/null && "
           "vcdxgen -t vcd2 -o videocd.xml a.mpg b.mpg >/dev/null && "
-          "vcdxbuild --cdrdao-file=toc videocd.xml >/dev/null");
+          "vcdxbuild --cdrdao-file=toc videocd.xml >/dev/null && "
+          "vcdxbuild --sector-2336 --cdrdao-file=mix videocd.xml >/dev/null && "
+          "vcdxbuild -i nrg -o nrg=tool.nrg videocd.xml >/dev/null 2>&1");
     const std::string bin = ReadFile(dir / "disc.bin");
     const auto starts = CueStarts(ReadFile(dir / "disc.cue"));
     ASSERT_EQ(starts.size(), 3u);
@@ -100,8 +103,8 @@ TEST(RealImages, EveryFormatOfOneVideoCdGivesItsStreams)
                out.find_first_not_of('\0', stream.size()) == std::string::npos;
     };
     std::string first;
-    for (const char* source :
-         {"disc.cue", "toc.toc", "v1.nrg", "v2.nrg", "mix.nrg", "tao.nrg", "clone.ccd"}) {
+    for (const char* source : {"disc.cue", "toc.toc", "mix.toc", "tool.nrg", "v1.nrg", "v2.nrg",
+                               "mix.nrg", "tao.nrg", "clone.ccd"}) {
         SCOPED_TRACE(source);
         const RunResult r = RunKorvane({"-cue2mpg", source, "o"}, dir.path());
         EXPECT_EQ(r.status, 0) << r.out;
@@ -121,7 +124,8 @@ TEST(RealImages, EveryFormatOfOneVideoCdGivesItsStreams)
                                  static_cast<long>(starts[1].second),
                                  static_cast<long>(starts[2].second)};
     EXPECT_EQ(ListedStarts(Shell(dir.path(), "cdrdao show-toc toc.toc 2>&1"), true), want);
-    for (const std::string option : {"--toc-file toc.toc", "--nrg-file v2.nrg"})
+    for (const std::string option :
+         {"--toc-file toc.toc", "--nrg-file v2.nrg", "--nrg-file tool.nrg"})
         EXPECT_EQ(ListedStarts(Shell(dir.path(),
                                      "cd-info --no-device-info --no-cddb -q " + option + " 2>&1"),
                                false),
