@@ -426,6 +426,61 @@ private:
         track.start = at;
     }
 
+    // Flags and CD-TEXT say nothing about where the data is.
+    bool SkipFlag(const Token& t)
+    {
+        const std::string& w = t.text;
+        if (w == "NO") {
+            if (!NextIsWord("COPY") && !NextIsWord("PRE_EMPHASIS"))
+                Unexpected(t);
+            lex_.Next();
+        } else if (w == "ISRC") {
+            Expect(Kind::kString, "ISRC code");
+        } else if (w == "CD_TEXT") {
+            SkipBlock();
+        } else if (w != "COPY" && w != "PRE_EMPHASIS" && w != "TWO_CHANNEL_AUDIO" &&
+                   w != "FOUR_CHANNEL_AUDIO") {
+            return false;
+        }
+        return true;
+    }
+
+    void Statement(Track& track, const Token& t)
+    {
+        const std::string& w = t.text;
+        if (w == "PREGAP") {
+            ZeroStatement(track, Expect(Kind::kMsf, "pregap length").number * track.sectorSize);
+            MarkStart(track, track.length);
+        } else if (w == "DATAFILE") {
+            DataFileStatement(track);
+        } else if (w == "FILE" || w == "AUDIOFILE") {
+            AudioFileStatement(track);
+        } else if (w == "ZERO") {
+            // A mode of its own changes nothing here: the zeros are in no file, and they are
+            // counted in the track's sectors.
+            if (lex_.Peek().kind == Kind::kWord && FindMode(lex_.Peek().text) != nullptr)
+                lex_.Next();
+            SubChannel();
+            ZeroStatement(track, Length(track.sectorSize, 1));
+        } else if (w == "SILENCE") {
+            ZeroStatement(track, Length(kAudioSector, kSampleBytes));
+        } else if (w == "START") {
+            MarkStart(track,
+                      NextIs(Kind::kMsf) ? lex_.Next().number * track.sectorSize : track.length);
+        } else if (w == "END") {
+            if (NextIs(Kind::kMsf))
+                lex_.Next(); // a post-gap still belongs to the track
+        } else if (w == "INDEX") {
+            if (track.indexes.size() == kMaxIndexes)
+                Malformed("more than 98 INDEX lines in track " + std::to_string(tracks_.size()));
+            track.indexes.push_back(Expect(Kind::kMsf, "index time").number * track.sectorSize);
+        } else if (w == "FIFO") {
+            Malformed("data from a FIFO, which can't be read twice");
+        } else {
+            Unexpected(t);
+        }
+    }
+
     void ReadTrack(Track& track)
     {
         const Token modeWord = Expect(Kind::kWord, "track mode");
@@ -434,58 +489,14 @@ private:
             Malformed("an unknown track mode " + modeWord.text + " on line " + lex_.Line());
         track.audio = std::strcmp(mode->word, "AUDIO") == 0;
         track.sectorSize = mode->size + SubChannel();
-        for (;;) {
-            const Token t = lex_.Peek();
-            if (t.kind == Kind::kEnd || (t.kind == Kind::kWord && t.text == "TRACK"))
-                break;
+        for (Token t = lex_.Peek();
+             t.kind != Kind::kEnd && !(t.kind == Kind::kWord && t.text == "TRACK");
+             t = lex_.Peek()) {
             lex_.Next();
             if (t.kind != Kind::kWord)
                 Unexpected(t);
-            const std::string& w = t.text;
-            if (w == "COPY" || w == "PRE_EMPHASIS" || w == "TWO_CHANNEL_AUDIO" ||
-                w == "FOUR_CHANNEL_AUDIO") {
-            } else if (w == "NO") {
-                if (!NextIsWord("COPY") && !NextIsWord("PRE_EMPHASIS"))
-                    Unexpected(t);
-                lex_.Next();
-            } else if (w == "ISRC") {
-                Expect(Kind::kString, "ISRC code");
-            } else if (w == "CD_TEXT") {
-                SkipBlock();
-            } else if (w == "PREGAP") {
-                const uint64_t length =
-                    Expect(Kind::kMsf, "pregap length").number * track.sectorSize;
-                ZeroStatement(track, length);
-                MarkStart(track, track.length);
-            } else if (w == "DATAFILE") {
-                DataFileStatement(track);
-            } else if (w == "FILE" || w == "AUDIOFILE") {
-                AudioFileStatement(track);
-            } else if (w == "ZERO") {
-                // A mode of its own changes nothing here: the zeros are in no file,
-                // and they are counted in the track's sectors.
-                if (lex_.Peek().kind == Kind::kWord && FindMode(lex_.Peek().text) != nullptr)
-                    lex_.Next();
-                SubChannel();
-                ZeroStatement(track, Length(track.sectorSize, 1));
-            } else if (w == "SILENCE") {
-                ZeroStatement(track, Length(kAudioSector, kSampleBytes));
-            } else if (w == "START") {
-                MarkStart(track, NextIs(Kind::kMsf) ? lex_.Next().number * track.sectorSize
-                                                    : track.length);
-            } else if (w == "END") {
-                if (NextIs(Kind::kMsf))
-                    lex_.Next(); // a post-gap still belongs to the track
-            } else if (w == "INDEX") {
-                if (track.indexes.size() == kMaxIndexes)
-                    Malformed("more than 98 INDEX lines in track " +
-                              std::to_string(tracks_.size()));
-                track.indexes.push_back(Expect(Kind::kMsf, "index time").number * track.sectorSize);
-            } else if (w == "FIFO") {
-                Malformed("data from a FIFO, which can't be read twice");
-            } else {
-                Unexpected(t);
-            }
+            if (!SkipFlag(t))
+                Statement(track, t);
         }
         CheckPositions(track);
     }
