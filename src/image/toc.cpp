@@ -105,6 +105,25 @@ public:
         return t;
     }
 
+    // Passes over the rest of a { } block whatever it holds but strings and comments, which may
+    // hold braces; blocks nest.
+    void SkipBlockRest()
+    {
+        const std::string line = Line();
+        for (int depth = 1; depth > 0;) {
+            SkipBlanksAndComments();
+            if (at_ >= text_.size())
+                Malformed("a CD_TEXT block opened on line " + line + " and never closed");
+            const char c = text_[at_];
+            if (c == '"') {
+                String();
+                continue;
+            }
+            depth += c == '{' ? 1 : c == '}' ? -1 : 0;
+            ++at_;
+        }
+    }
+
     std::string Line() const
     {
         size_t line = 1;
@@ -261,12 +280,7 @@ private:
     void SkipBlock()
     {
         Expect(Kind::kOpen, "{");
-        for (int depth = 1; depth > 0;) {
-            const Token t = lex_.Next();
-            if (t.kind == Kind::kEnd)
-                Malformed("a CD_TEXT block not closed");
-            depth += t.kind == Kind::kOpen ? 1 : t.kind == Kind::kClose ? -1 : 0;
-        }
+        lex_.SkipBlockRest();
     }
 
     void ReadHeader()
