@@ -1,7 +1,9 @@
 // One fuzz target for the whole program: each input is one run, in a work folder of this process,
-// and its first byte picks the shape of the rest. Odd: a control byte, then the text of a CUE
-// sheet, run against small synthetic BINs beside it (a.bin, also under the names the sample sheets
-// and fixtures use, and s/b.bin, found only through the sheet's folder); control bits 0-1 pick
+// and its first byte picks the shape of the rest. Odd: a control byte, then the bytes of an image
+// source: the text of a CUE, TOC or CCD sheet, or a whole Nero image (the reader is picked by
+// content), run against small synthetic BINs beside it (a.bin, also under the names the sample
+// sheets and fixtures use and as in.img for a CloneCD sheet, and s/b.bin, found only through the
+// sheet's folder); control bits 0-1 pick
 // -cue2raw, -cue2dat, -cue2mpg or -cue2mpg -fix -nobumper, bit 2 puts the sheet in "s", bit 3 adds
 // -track N with N = bits 4-7. Even: a method byte (method code 1 + byte % 9), a flag byte (the bits
 // of kFlagOptions; bit 5 puts the options after the method option, bits 6-7 pick one of kSheets),
@@ -74,7 +76,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     stream.replace(3 * kPack + 1000, 4, std::string("\x00\x00\x01\xB9", 4))
         .replace(4 * kPack + 2, 3, "UUU"); // a bumper's end, a broken block
     WriteFile(folder + "/a.bin", std::string(2 * kRaw, '\0') + RawSectors(stream));
-    for (const char* other : {"sample.bin", "two.bin", "svcd.bin", "fixture.bin"})
+    for (const char* other : {"sample.bin", "two.bin", "svcd.bin", "fixture.bin", "in.img"})
         fs::create_hard_link(folder + "/a.bin", folder + "/" + other);
     WriteFile(folder + "/s/b.bin", RawSectors(MpegBlocks(4)) + std::string(100, 'x'));
     return 0;
@@ -153,9 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> args{
         "korvane"}; // the method option and the others, then source and destination
     std::string source = folder + "/in.cue";
-    // A sheet: the largest BIN, and -fix may put the 9296-byte initial sequence in front, a .dat
-    // its 44-byte header.
-    uint64_t largest = 12 * kRaw + 9296 + 44;
+    // A sheet: the largest BIN (or the source itself, a Nero image holds its sectors), and -fix
+    // may put the 9296-byte initial sequence in front, a .dat its 44-byte header.
+    uint64_t largest = std::max<uint64_t>(12 * kRaw, size) + 9296 + 44;
     if ((data[0] & 1) != 0) {
         static const char* const kCueMethods[] = {"-cue2raw", "-cue2dat", "-cue2mpg", "-cue2mpg"};
         if ((data[1] & 0x04) != 0)

@@ -76,8 +76,9 @@ done
 corpus=$build/corpus/korvane
 mkdir -p "$corpus"
 cp "$fuzz_dir/corpus/korvane"/* "$corpus"/
-# The tests' CUE fixtures join the seeds as sheets (selector 1) behind a control byte (-cue2mpg).
-for sheet in "$root"/tests/fixtures/*.cue; do
+# The tests' sheet fixtures (CUE, TOC, CCD) join the seeds as sheets (selector 1) behind a
+# control byte (-cue2mpg).
+for sheet in "$root"/tests/fixtures/*.cue "$root"/tests/image/fixtures/*.toc "$root"/tests/image/fixtures/*.ccd; do
     [ -f "$sheet" ] && { printf '\001\002'; cat "$sheet"; } >"$corpus/fixture-$(basename "$sheet" .cue)"
 done
 

@@ -1,7 +1,9 @@
 #include "image/cue.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -32,7 +34,7 @@ struct BinFile {
 };
 
 std::vector<BinFile> binFiles;
-size_t selectedFile = 0;
+size_t selectedFile = SIZE_MAX; // none open
 
 // State of one reading of the sheet.
 struct Sheet {
@@ -131,41 +133,6 @@ std::string Rewritten(std::string name)
     return name;
 }
 
-std::string SheetFolder()
-{
-    const size_t slash = source->rfind('/');
-    return slash == std::string::npos ? std::string() : source->substr(0, slash + 1);
-}
-
-// Opens a BIN name as written, rewritten, and then both relative to the
-// sheet's own folder; the failure names the rewritten name.
-BinFile OpenBin(const std::string& name)
-{
-    std::vector<std::string> tries{name, Rewritten(name)};
-    const std::string folder = SheetFolder();
-    if (!folder.empty() && !name.empty() && name[0] != '/') {
-        tries.push_back(folder + tries[0]);
-        tries.push_back(folder + tries[1]);
-    }
-    for (const std::string& path : tries) {
-        uint32_t length = 0;
-        if (!MeasureSourceFile(path, length))
-            continue;
-        if (binFiles.empty()) {
-            // The first BIN is the source from here on.
-            sourceFile = OpenSourceFile(path);
-            if (sourceFile == nullptr)
-                continue;
-            selectedFile = 0;
-        }
-        return BinFile{path, length};
-    }
-    Fatal(
-        "%s could not be opened or accessed.\nThe filename specified inside the CUE file could be "
-        "wrong\n\n",
-        tries[1].c_str());
-}
-
 void FileStep(Sheet& sheet)
 {
     std::string name;
@@ -183,7 +150,7 @@ void FileStep(Sheet& sheet)
         }
         name = name.substr(1, name.size() - 2);
     }
-    binFiles.push_back(OpenBin(name));
+    FindImageFile(name, "CUE");
 }
 
 void TrackStep(Sheet& sheet)
@@ -328,7 +295,100 @@ void EndOfSheet(const Sheet& sheet)
     SingleMode1Track(sheet);
 }
 
+// The last name of a path written on either system.
+std::string LastName(const std::string& name)
+{
+    const size_t cut = name.find_last_of("/\\");
+    return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+void AddTry(std::vector<std::string>& tries, const std::string& path)
+{
+    if (!path.empty() && std::find(tries.begin(), tries.end(), path) == tries.end())
+        tries.push_back(path);
+}
+
 } // namespace
+
+std::string SheetFolder()
+{
+    const size_t slash = source->rfind('/');
+    return slash == std::string::npos ? std::string() : source->substr(0, slash + 1);
+}
+
+int16_t AddImageFile(const std::string& path, uint32_t length)
+{
+    binFiles.push_back(BinFile{path, length});
+    return static_cast<int16_t>(binFiles.size() - 1);
+}
+
+int16_t FindImageFile(const std::string& name, const char* sheetKind, bool besideSheet)
+{
+    const std::string folder = SheetFolder(), last = LastName(name);
+    std::vector<std::string> tries;
+    if (!besideSheet) {
+        AddTry(tries, name);
+        AddTry(tries, Rewritten(name));
+        if (!folder.empty() && !name.empty() && name[0] != '/') {
+            AddTry(tries, folder + name);
+            AddTry(tries, folder + Rewritten(name));
+        }
+    }
+    AddTry(tries, folder + last);
+    // Names that differ only in case from the last name: one is taken, two are not.
+    std::vector<std::string> others;
+    for (const std::string& other : NamesIgnoringCase(folder, last))
+        if (other != last)
+            others.push_back(other);
+    if (others.size() == 1)
+        AddTry(tries, folder + others[0]);
+    for (const std::string& path : tries) {
+        uint32_t length = 0;
+        if (MeasureSourceFile(path, length))
+            return AddImageFile(path, length);
+    }
+    std::string listed;
+    for (const std::string& path : tries)
+        listed += (listed.empty() ? "\"" : ", \"") + path + "\"";
+    std::string ambiguous;
+    if (others.size() > 1) {
+        ambiguous = "Several files in " + (folder.empty() ? std::string("./") : folder) +
+                    " differ from " + last + " only in letter case; none was taken:";
+        for (const std::string& other : others)
+            ambiguous += " " + other;
+        ambiguous += "\n";
+    }
+    Fatal("%s could not be opened or accessed.\nThe filename specified inside the %s file could "
+          "be wrong\n%sTried, in order: %s\n\n",
+          besideSheet ? tries[0].c_str() : Rewritten(name).c_str(), sheetKind, ambiguous.c_str(),
+          listed.c_str());
+}
+
+void AddRecord(int16_t file, uint32_t start, uint32_t end, int32_t sectorSize, int64_t lba,
+               int16_t mode)
+{
+    const int n = totalTracks + 1;
+    if (n >= MAX_TRACKS)
+        Fatal("%s describes more than 98 track records (indexes); Korvane's table holds 98.\n\n",
+              source->c_str());
+    if (lba < 0 || lba / kFramesPerMinute > INT16_MAX)
+        Fatal("%s places a track at sector %lld, beyond any CD.\n\n", source->c_str(),
+              static_cast<long long>(lba));
+    totalTracks = static_cast<int16_t>(n);
+    track[n] = TrackRecord{static_cast<int16_t>(lba / kFramesPerMinute),
+                           static_cast<int16_t>(lba / kFramesPerSecond % 60),
+                           static_cast<int16_t>(lba % kFramesPerSecond),
+                           sectorSize,
+                           start,
+                           end,
+                           file,
+                           mode};
+}
+
+void RefuseImage(const char* kind, const std::string& fault)
+{
+    Fatal("%s is not a valid %s image: %s.\n\n", source->c_str(), kind, fault.c_str());
+}
 
 void ReadCUESheet()
 {
@@ -343,6 +403,7 @@ void ReadCUESheet()
             break;
     }
     EndOfSheet(sheet);
+    SelectBinFile(0);
 }
 
 void DrawTable()
@@ -391,5 +452,5 @@ void ResetTrackTable()
         r = TrackRecord{};
     totalTracks = -1;
     binFiles.clear();
-    selectedFile = 0;
+    selectedFile = SIZE_MAX;
 }

@@ -1,5 +1,6 @@
 #include "io/io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "image/sector.h"
 #include "settings/settings.h"
@@ -466,6 +468,16 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path)
               path.c_str());
 }
 
+constexpr const char* kIrregularSheet =
+    "%s is not a regular file; Korvane reads sheets from regular files only.\n\n";
+
+void RefuseIrregularSheet(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))
+        Fatal(kIrregularSheet, path.c_str());
+}
+
 std::FILE* OpenSheetFile(const std::string& path)
 {
     // Without waiting for a writer: a FIFO is refused below, not read.
@@ -479,8 +491,7 @@ std::FILE* OpenSheetFile(const std::string& path)
     }
     if (!S_ISREG(info.st_mode)) {
         close(fd);
-        Fatal("%s is not a regular file; Korvane reads sheets from regular files only.\n\n",
-              path.c_str());
+        Fatal(kIrregularSheet, path.c_str());
     }
     if (info.st_size > kLargestSheet) {
         close(fd);
@@ -491,6 +502,52 @@ std::FILE* OpenSheetFile(const std::string& path)
     if (file == nullptr)
         close(fd);
     return file;
+}
+
+bool ReadSheetText(const std::string& path, std::string& text)
+{
+    std::FILE* file = OpenSheetFile(path);
+    if (file == nullptr)
+        return false;
+    text.clear();
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, n);
+    std::fclose(file);
+    return true;
+}
+
+size_t ReadFileBytes(const std::string& path, uint64_t offset, uint8_t* into, size_t length)
+{
+    std::FILE* file = OpenReadable(path);
+    if (file == nullptr)
+        return 0;
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n =
+            pread(fileno(file), into + got, length - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    std::fclose(file);
+    return got;
+}
+
+std::vector<std::string> NamesIgnoringCase(const std::string& folder, const std::string& name)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (const dirent* entry = readdir(dir))
+        if (strcasecmp(entry->d_name, name.c_str()) == 0)
+            names.emplace_back(entry->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool MeasureSourceFile(const std::string& path, uint32_t& length)

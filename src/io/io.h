@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Sources must stay below this: every offset of a run is 32-bit.
 constexpr uint64_t kLargestSource = UINT64_C(0xFFFFFFFF);
@@ -37,6 +38,22 @@ void RefuseOversizeSource(std::FILE* file, const std::string& path);
 // with) for reading; nullptr when it can't be opened or is a folder. Ends the
 // run when it is not a regular file or is larger than 1 MiB, before reading it.
 std::FILE* OpenSheetFile(const std::string& path);
+
+// Ends the run when `path` names something other than a folder or a regular file (a device, a
+// FIFO, a socket): a sheet or an image is read from a regular file only.
+void RefuseIrregularSheet(const std::string& path);
+
+// Reads the whole text of a sheet opened with OpenSheetFile into `text`; false
+// when it can't be opened.
+bool ReadSheetText(const std::string& path, std::string& text);
+
+// Reads up to `length` bytes of `path` from byte `offset` without making it the
+// source; returns how many there were (0 also when it can't be opened).
+size_t ReadFileBytes(const std::string& path, uint64_t offset, uint8_t* into, size_t length);
+
+// The names in `folder` ("" for the working folder) that equal `name` when
+// letter case is ignored, sorted.
+std::vector<std::string> NamesIgnoringCase(const std::string& folder, const std::string& name);
 
 // Measures `path` without making it the source: false when it can't be opened
 // or is a directory. Ends the run when it is 4 GiB or larger.

@@ -132,7 +132,7 @@ void RunCue(const CueMethod& m)
     std::printf("CUE source --> %s\n", source->c_str());
     std::printf(m.destLine, dest->c_str());
     std::printf("%s", m.methodLine);
-    ReadCUESheet();
+    ReadImage();
     ShowStats();
     DrawTable();
     SetupTracks();

@@ -103,7 +103,6 @@ TEST(CueSheet, TablesAndRefusals)
                       mode1 =
                           "FILE fixture.bin BINARY\n  TRACK 01 MODE1/2352\n  INDEX 01 00:00:01\n",
                       limit = ReadFile(std::string(KORVANE_FIXTURES) + "/bad-99-records.cue"),
-                      noFile = "Missing FILE information.\n\n",
                       regular = " is not a regular file; Korvane reads sheets from regular files "
                                 "only.\n\n";
     std::vector<long> records; // 98 fit
@@ -161,13 +160,19 @@ TEST(CueSheet, TablesAndRefusals)
                     "- Selected track #97\n" + Table(records) + kTrack + "97 -> searching \r" +
                         kTrack + "97 -> writing...\r" + kClosed,
                     {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}})},
-        {"an empty sheet", Korvane("-cue2mpg f.cue o", Beside("", image)).Exits(1, noFile)},
+        {"an empty sheet is none of the images",
+         Korvane("-cue2mpg f.cue o", Beside("", image))
+             .Exits(1,
+                    "f.cue is none of the images Korvane reads (a CUE sheet, a cdrdao TOC sheet, "
+                    "a Nero NRG image or a CloneCD CCD sheet).\n\n")},
+        {"a FILE word in a remark is still a CUE sheet, an incomplete one",
+         Korvane("-cue2raw f.cue o", Beside("REM FILE\n", image)).Exits(1, kIncomplete)},
         {"a sheet cut off in a quoted name",
          Korvane("-cue2dat f.cue o", Beside("FILE \"" + std::string(5000, 'W'), image))
              .Exits(1, kIncomplete)},
         {"a BIN name too long to exist",
          Korvane("-cue2raw f.cue o", Beside("FILE " + std::string(5000, 'W') + " BINARY\n", image))
-             .Exits(1, "inside the CUE file could be wrong\n\n")},
+             .Exits(1, std::string(5000, 'w') + "\"\n\n")},
         {"a sheet of 1 MiB is still a sheet",
          Korvane("-track02 -cue2mpg f.cue o.mpg", Beside(Padded(x, 1 << 20), image))
              .Exits(0, kClosed, {{"o.mpg", MpegBlocks(10).substr(6 * kPack)}})},
@@ -185,12 +190,15 @@ TEST(CueSheet, TablesAndRefusals)
                  Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))
              .Exits(0, kClosed, {{"o01.raw", image.substr(kRaw)}, {"o02.raw", ""}})}};
     const std::string wrong = " could not be opened or accessed.\nThe filename specified inside "
-                              "the CUE file could be wrong\n\n";
+                              "the CUE file could be wrong\nTried, in order: ";
     const Files refusals{
         {"bad-no-file", "Error in CUE file!  Missing FILE information.\n\n"},
         {"bad-99-records", "Total tracks over 98.  Possible error in CUE file.\n\n"},
-        {"bad-bin-name", "disc/music.bin" + wrong},
-        {"bad-second-bin", "missing (track 2).bin" + wrong}}; // the others: kIncomplete
+        {"bad-bin-name",
+         "disc/music.bin" + wrong + "\"DISC\\MUSIC.BIN\", \"disc/music.bin\", \"MUSIC.BIN\"\n\n"},
+        {"bad-second-bin", "missing (track 2).bin" + wrong +
+                               "\"Missing (Track 2).bin\", \"missing (track 2).bin\"\n\n"}};
+    // the others: kIncomplete
     for (const auto& fixture : std::filesystem::directory_iterator(KORVANE_FIXTURES)) {
         const std::string name = fixture.path().stem().string(); // the fault it carries
         table.push_back(

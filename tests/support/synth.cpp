@@ -1,5 +1,6 @@
 #include "synth.h"
 
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -124,4 +125,145 @@ void WriteFile(const std::string& path, const std::string& bytes)
     if (!std::ofstream(path, std::ios::binary)
              .write(bytes.data(), static_cast<std::streamsize>(bytes.size())))
         throw std::runtime_error("could not write " + path);
+}
+
+namespace {
+
+std::string BigEndian(uint64_t value, int bytes)
+{
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += static_cast<char>(value >> 8 * i);
+    return out;
+}
+
+std::string NrgChunk(const char* id, const std::string& payload)
+{
+    return std::string(id, 4) + BigEndian(payload.size(), 4) + payload;
+}
+
+char Bcd(unsigned value) { return static_cast<char>(value / 10 << 4 | value % 10); }
+
+// `raw` 2352-byte sectors as stored in `sector`-byte ones (2336: without sync and header).
+std::string Stored(const std::string& raw, size_t sector)
+{
+    std::string out;
+    for (size_t at = 0; at < raw.size(); at += kRaw)
+        out += raw.substr(at + kRaw - sector, sector);
+    return out;
+}
+
+std::string NrgFooter(const std::string& image, const std::string& chunks, bool v2)
+{
+    return image + chunks +
+           (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
+}
+
+} // namespace
+
+std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector, size_t leadIn)
+{
+    std::string image(leadIn * sector, '\0'), cue, dao;
+    const auto cueEntry = [&](char track, char index, int64_t lba) {
+        cue += std::string{'\x41', track, index, '\0'};
+        const uint64_t f = static_cast<uint64_t>(lba + 150);
+        cue += v2 ? BigEndian(static_cast<uint32_t>(static_cast<int32_t>(lba)), 4)
+                  : std::string{'\0', Bcd(f / 4500), Bcd(f / 75 % 60), Bcd(f % 75)};
+    };
+    const int64_t first = -static_cast<int64_t>(leadIn);
+    const auto lba = [&] { return static_cast<int64_t>(image.size() / sector) + first; };
+    cueEntry(0, 0, -150);
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        const uint64_t index0 = t == 0 ? 0 : image.size();
+        cueEntry(Bcd(t + 1), 0, t == 0 ? first : lba());
+        image += Stored(tracks[t].pregap, sector);
+        const uint64_t index1 = image.size();
+        cueEntry(Bcd(t + 1), 1, lba());
+        image += Stored(tracks[t].data, sector);
+        const int w = v2 ? 8 : 4;
+        dao += std::string(12, '\0') + BigEndian(sector, 2) + (sector == kRaw ? '\x06' : '\x03') +
+               std::string("\0\0\1", 3) + BigEndian(index0, w) + BigEndian(index1, w) +
+               BigEndian(image.size(), w);
+    }
+    cueEntry('\xAA', 1, lba());
+    dao = std::string(13, '\0') + std::string("\0\x20\x01", 3) + '\x01' +
+          static_cast<char>(tracks.size()) + dao;
+    dao = BigEndian(dao.size() + 4, 4) + dao;
+    return NrgFooter(image,
+                     NrgChunk(v2 ? "CUEX" : "CUES", cue) + NrgChunk(v2 ? "DAOX" : "DAOI", dao) +
+                         NrgChunk("SINF", BigEndian(1, 4)) + NrgChunk("MTYP", BigEndian(1, 4)) +
+                         NrgChunk("END!", ""),
+                     v2);
+}
+
+std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2)
+{
+    std::string image, etn;
+    uint64_t lba = 0; // counted without the gaps, as most writers do
+    for (const DiscTrack& track : tracks) {
+        const int w = v2 ? 8 : 4;
+        etn += BigEndian(image.size(), w) + BigEndian(track.data.size(), w) + BigEndian(6, 4) +
+               BigEndian(lba, 4) + BigEndian(0, 4) +
+               (v2 ? BigEndian(track.data.size() / kRaw, 4) : "");
+        image += track.data;
+        lba += track.data.size() / kRaw;
+    }
+    return NrgFooter(image,
+                     NrgChunk(v2 ? "ETN2" : "ETNF", etn) +
+                         NrgChunk("SINF", BigEndian(tracks.size(), 4)) + NrgChunk("END!", ""),
+                     v2);
+}
+
+std::string CcdImage(const std::vector<DiscTrack>& tracks)
+{
+    std::string image;
+    for (const DiscTrack& track : tracks)
+        image += track.pregap + track.data;
+    return image;
+}
+
+std::string CcdSheet(const std::vector<DiscTrack>& tracks)
+{
+    std::string entries, sections;
+    int count = 0;
+    const auto entry = [&](const std::string& point, int control, uint64_t lba) {
+        const uint64_t f = lba + 150;
+        entries += "[Entry " + std::to_string(count++) + "]\r\nSession=1\r\nPoint=" + point +
+                   "\r\nADR=0x01\r\nControl=0x0" + std::to_string(control) +
+                   "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" +
+                   std::to_string(f / 4500) + "\r\nPSec=" + std::to_string(f / 75 % 60) +
+                   "\r\nPFrame=" + std::to_string(f % 75) + "\r\nPLBA=" + std::to_string(lba) +
+                   "\r\n";
+    };
+    entry("0xa0", 4, (1 * 60 + 32) * 75 - 150); // first track 1, a CD-ROM XA disc
+    entry("0xa1", 4, tracks.size() * 4500 - 150);
+    entry("0xa2", 4, CcdImage(tracks).size() / kRaw);
+    uint64_t at = 0;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        char point[24];
+        std::snprintf(point, sizeof point, "0x%02zx", t + 1);
+        const uint64_t index1 = at + tracks[t].pregap.size() / kRaw;
+        entry(point, 4, index1);
+        sections += "[TRACK " + std::to_string(t + 1) + "]\r\nMODE=2\r\n" +
+                    (t == 0 ? "" : "INDEX 0=" + std::to_string(at) + "\r\n") +
+                    "INDEX 1=" + std::to_string(index1) + "\r\n";
+        at = index1 + tracks[t].data.size() / kRaw;
+    }
+    return "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(count) +
+           "\r\nSessions=1\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n[Session 1]\r\n"
+           "PreGapMode=2\r\nPreGapSubC=0\r\n" +
+           entries + sections;
+}
+
+std::vector<DiscTrack> SplitDisc(const std::string& bin,
+                                 const std::vector<std::pair<size_t, size_t>>& starts)
+{
+    std::vector<DiscTrack> tracks;
+    for (size_t t = 0; t < starts.size(); ++t) {
+        const size_t end = t + 1 < starts.size() ? starts[t + 1].first * kRaw : bin.size();
+        const auto [pregap, index1] = starts[t];
+        tracks.push_back({bin.substr(pregap * kRaw, (index1 - pregap) * kRaw),
+                          bin.substr(index1 * kRaw, end - index1 * kRaw)});
+    }
+    return tracks;
 }
