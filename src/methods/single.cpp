@@ -80,35 +80,32 @@ constexpr SingleMethod kDat2mpgMethod{"VCD DAT source --> %s\n", kMpegDest,
 constexpr const char* kSearchingLine = "\xFE                 -> searching \r";
 constexpr const char* kWritingLine = "\xFE                 -> writing...\r";
 constexpr uint8_t kRiff[4] = {'R', 'I', 'F', 'F'};
-constexpr uint8_t kSectorSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-constexpr int kShapeSectors = 8;       // sectors looked at from the one holding the first pack
-constexpr uint32_t kSubheaderSize = 8; // two copies of four bytes in front of a payload
+constexpr int kShapeSectors = 8; // sectors looked at from the one holding the first pack
 constexpr const char* kMountedDatNote =
     "A .dat copied off a mounted disc looks like that too (2048-byte sectors, no headers): copy "
     "the disc as a CUE/BIN image and use -cue2mpg.\n";
 
 // The `length` bytes at `offset` of the source, when it reaches that far.
-bool ReadSourceAt(int64_t offset, uint8_t* into, uint32_t length)
+bool SourceHolds(int64_t offset, uint8_t* into, uint32_t length)
 {
     if (offset < 0 || offset + length > lofSource)
         return false;
-    SeekSource(static_cast<uint32_t>(offset));
-    return ReadSourceUpTo(into, length) == length;
+    CopySourceBytes(static_cast<uint64_t>(offset), into, length);
+    return true;
 }
 
 bool SyncAt(int64_t offset)
 {
     uint8_t bytes[sizeof kSectorSync];
-    return ReadSourceAt(offset, bytes, sizeof bytes) &&
+    return SourceHolds(offset, bytes, sizeof bytes) &&
            std::memcmp(bytes, kSectorSync, sizeof bytes) == 0;
 }
 
 bool SubheaderAt(int64_t offset)
 {
-    uint8_t bytes[kSubheaderSize];
-    return ReadSourceAt(offset, bytes, sizeof bytes) &&
-           std::memcmp(bytes, bytes + kSubheaderSize / 2, kSubheaderSize / 2) == 0;
+    uint8_t bytes[SUBHEADER_SIZE];
+    return SourceHolds(offset, bytes, sizeof bytes) &&
+           std::memcmp(bytes, bytes + SUBHEADER_SIZE / 2, SUBHEADER_SIZE / 2) == 0;
 }
 
 // Any of the sectors from the one at `first`, `stride` bytes apart, passes `test`.
@@ -136,7 +133,7 @@ bool RawPairAround(uint32_t pack)
 // A raw track also has a subheader 8 bytes in front of its first pack.
 bool CifAround(uint32_t pack)
 {
-    return AnySector(int64_t{pack} - kSubheaderSize, CIF_SECTOR_SIZE, SubheaderAt) &&
+    return AnySector(int64_t{pack} - int64_t{SUBHEADER_SIZE}, CIF_SECTOR_SIZE, SubheaderAt) &&
            !RawPairAround(pack);
 }
 
@@ -158,7 +155,7 @@ SourceShape ShapeOf(uint32_t pack)
 {
     uint8_t head[sizeof kRiff];
     if (RawAround(pack))
-        return ReadSourceAt(0, head, sizeof head) && std::memcmp(head, kRiff, sizeof kRiff) == 0
+        return SourceHolds(0, head, sizeof head) && std::memcmp(head, kRiff, sizeof kRiff) == 0
                    ? kDatShape
                    : kRawShape;
     return CifAround(pack) ? kCifShape : kStreamShape;
@@ -234,7 +231,7 @@ void RunSingle(const SingleMethod& m)
 
     RefuseSameFile(*dest, *source);
     RefuseFolderDest(*dest);
-    if (m.destLine == kDatDest)
+    if (datormpg == kDatOutput)
         RefuseOversizeDat(lofSource, *dest);
     destFile = OpenDestFile(*dest);
     if (destFile == nullptr) {
