@@ -154,6 +154,24 @@ void LastPiece(Transfer& t)
 
 bool WritesDat() { return method == kCue2dat || method == kRaw2dat || method == kMpg2dat; }
 
+uint32_t Clamp32(uint64_t value)
+{
+    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+// A .dat carries its true size in its header, not the template's.
+void PatchDatSizes()
+{
+    const uint64_t written = DestOffset();
+    if (written < DAT_HEADER_SIZE)
+        return;
+    uint8_t field[4]; // each size counts the bytes after its own field
+    PutLittleEndian32(field, Clamp32(written - DAT_RIFF_SIZE_OFFSET - sizeof field));
+    RewriteDest(DAT_RIFF_SIZE_OFFSET, field, sizeof field);
+    PutLittleEndian32(field, Clamp32(written - DAT_DATA_SIZE_OFFSET - sizeof field));
+    RewriteDest(DAT_DATA_SIZE_OFFSET, field, sizeof field);
+}
+
 } // namespace
 
 bool StepFits(uint32_t step, uint32_t end) { return uint64_t{counter} + step <= end; }
@@ -245,5 +263,7 @@ void WriteBuffer(uint32_t end)
         LastPiece(t);
     }
     VerifyEnd();
-    CloseDest(WritesDat());
+    if (WritesDat())
+        PatchDatSizes();
+    CloseDest();
 }

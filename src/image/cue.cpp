@@ -8,7 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/engine.h"
 #include "io/io.h"
 #include "image/sector.h"
 #include "settings/settings.h"

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include "image/sector.h"
 #include "settings/settings.h"
 
 namespace {
@@ -375,23 +374,6 @@ void ReplaceDest()
     RemoveTemporary(); // nothing left to remove; resets the interrupt line
 }
 
-uint32_t Clamp32(uint64_t value)
-{
-    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
-}
-
-void PatchDatSizes()
-{
-    if (destBytes < DAT_HEADER_SIZE)
-        return;
-    const uint64_t data = destBytes - DAT_HEADER_SIZE;
-    uint8_t field[4];
-    PutLittleEndian32(field, Clamp32(data + 36));
-    WriteAll(DestFd(), field, sizeof field, DAT_RIFF_SIZE_OFFSET);
-    PutLittleEndian32(field, Clamp32(data));
-    WriteAll(DestFd(), field, sizeof field, DAT_DATA_SIZE_OFFSET);
-}
-
 // A source is read by position, so it must be a file that can be seeked in: a
 // folder, a pipe or a socket is not one (and opening a pipe without a writer
 // would wait for ever).
@@ -677,11 +659,16 @@ void WriteDest(const void* data, size_t length)
     destBytes += length;
 }
 
-void CloseDest(bool patchDatSizes)
+void RewriteDest(uint64_t offset, const uint8_t* data, size_t length)
 {
     FlushQueue();
-    if (patchDatSizes && destIsTemporary)
-        PatchDatSizes();
+    if (destIsTemporary)
+        WriteAll(DestFd(), data, length, static_cast<off_t>(offset));
+}
+
+void CloseDest()
+{
+    FlushQueue();
     std::FILE* file = destFile;
     destFile = nullptr;
     if (std::fclose(file) != 0) {

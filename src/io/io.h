@@ -114,10 +114,13 @@ uint64_t DestOffset();
 // Writes `length` bytes to the destination now (after whatever is queued).
 void WriteDest(const void* data, size_t length);
 
+// Writes `length` bytes over the destination's bytes from `offset`, when it is a
+// regular file (a pipe or a device can't be written back into).
+void RewriteDest(uint64_t offset, const uint8_t* data, size_t length);
+
 // Writes what is queued and closes `destFile`, checking the close, then puts a
-// temporary file in the destination's place. With `patchDatSizes`, a regular
-// file first gets its RIFF and data chunk sizes set to what it really holds.
-void CloseDest(bool patchDatSizes);
+// temporary file in the destination's place.
+void CloseDest();
 
 // Closes `sourceFile` (and forgets it).
 void CloseSource();

@@ -115,7 +115,7 @@ void ExtractRecord(const CueMethod& m, int i)
     if (m.searchesEachRecord) {
         std::printf(kTrackSearching, i);
         if (SeekAndLocate(mpeg_sync, record.endOffset, 1) == 0) {
-            CloseDest(false); // no stream in this record: its file stays empty
+            CloseDest(); // no stream in this record: its file stays empty
             return;
         }
         SeekSource(counter);
