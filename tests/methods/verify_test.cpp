@@ -9,15 +9,11 @@
 
 namespace {
 
-// Track 2 of the shipped Video CD (412 sectors from 00:08:00, the first pack in
-// sector 30) and a Form 1 sector of its data track, each with its real EDC.
-const std::string& SampleBin()
-{
-    static const std::string bin = ReadFile(SamplePath("vcd/sample.bin"));
-    return bin;
-}
-constexpr size_t kTrack2 = 450, kFirstPack = 30; // sectors in the BIN, in track 2
-std::string SampleTrack() { return SampleBin().substr(kTrack2 * kRaw); }
+// Track 2 of the shipped Video CD: 412 sectors with their real EDC from 00:08:00,
+// sector 450 of the BIN, the first pack in its sector 30.
+const std::string kBin = ReadFile(SamplePath("vcd/sample.bin"));
+constexpr size_t kTrack2 = 450, kFirstPack = 30;
+const std::string kTrack = kBin.substr(kTrack2 * kRaw);
 
 void ZeroSector(std::string& image, size_t n) { image.replace(n * kRaw, kRaw, kRaw, '\0'); }
 void FlipPayloadByte(std::string& image, size_t at) { image[at + 1000] ^= 0x01; }
@@ -25,7 +21,7 @@ void BreakSubheaderCopy(std::string& image, size_t at) { image[at + 4] ^= 0x01; 
 // Sector `n` becomes a Form 1 sector of the data track, under n's own address.
 void PutForm1Sector(std::string& image, size_t n)
 {
-    const std::string form1 = SampleBin().substr(16 * kRaw, kRaw);
+    const std::string form1 = kBin.substr(16 * kRaw, kRaw);
     image.replace(n * kRaw, kRaw,
                   form1.substr(0, 12) + image.substr(n * kRaw + 12, 3) + form1.substr(15));
 }
@@ -62,32 +58,37 @@ const struct Damage {
 };
 std::string DamagedTrack()
 {
-    std::string track = SampleTrack();
+    std::string track = kTrack;
     for (const Damage& d : kDamage)
         d.make(track, d.sector);
     return track;
 }
 
-std::string Address(size_t sector) // in track 2, from the lead-in
+std::string Line(size_t address, size_t sector, const std::string& fault, const std::string& at)
 {
-    const size_t f = sector + 600;
-    char text[40];
-    std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", f / 4500, f / 75 % 60, f % 75);
-    return text;
+    const size_t f = address + 600; // in track 2, from the lead-in
+    char msf[40];
+    std::snprintf(msf, sizeof msf, "%02zu:%02zu:%02zu", f / 4500, f / 75 % 60, f % 75);
+    return "  " + std::string(msf) + " (sector " + std::to_string(sector) + "): " + fault + "; " +
+           at + "\n";
 }
 std::string Bytes(size_t from, size_t size)
 {
     return "output bytes " + std::to_string(from) + "-" + std::to_string(from + size - 1);
 }
 std::string MpegBytes(size_t n) { return Bytes((n - kFirstPack) * kPack, kPack); }
+// -fix -nobumper keep the first damaged sector and the Form 2 one, a sector earlier.
+std::string AfterRepairs(size_t n)
+{
+    return n == 30 ? MpegBytes(n) : n == 150 ? Bytes(119 * kPack, kPack) : "not in the output";
+}
 // The report on the damaged track: `head`, then each run with its sector number
 // past `shift` and the place `where` gives it in the output.
 std::string Report(const std::string& head, size_t shift, std::function<std::string(size_t)> where)
 {
     std::string report = head;
     for (const Damage& d : kDamage)
-        report += "  " + Address(d.address) + " (sector " + std::to_string(d.sector + shift) +
-                  "): " + d.fault + "; " + where(d.sector) + "\n";
+        report += Line(d.address, d.sector + shift, d.fault, where(d.sector));
     return report;
 }
 
@@ -121,25 +122,32 @@ Files Image(const std::string& mode, const std::string& bin)
     return {{"sample.cue", ReplaceAll(ReadFile(SamplePath("vcd/sample.cue")), "MODE2/2352", mode)},
             {"sample.bin", bin}};
 }
+Files OneTrack(const std::string& mode, const std::string& bin)
+{
+    return {{"in.cue", Sheet("in.bin", {"00:00:00"}, mode)}, {"in.bin", bin}};
+}
+// Two small discs made by vcdimager, which writes the EDC of Form 2 sectors too.
+const char* const kMakeImages =
+    "for t in vcd svcd; do ffmpeg -loglevel error -f lavfi -i testsrc=duration=3:size=352x240:"
+    "rate=29.97 -f lavfi -i sine=duration=3 -target ntsc-$t $t.mpg && vcdimager -t $( [ $t = vcd "
+    "] && echo vcd2 || echo svcd ) -c $t.cue -b $t.bin $t.mpg >/dev/null || exit 1; done";
 
 } // namespace
 
 TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
 {
     const std::string track = DamagedTrack(), mpg = "\xFE completed. o.mpg written.\n",
-                      head = "\xFE Verify: 382 sectors checked, 9 damaged.\n";
-    std::string everyTenth = SampleTrack(),
-                tenRuns = "\xFE Verify: 382 sectors checked, 22 damaged.\n";
+                      head = "\xFE Verify: 382 sectors checked, 9 damaged.\n",
+                      mode1Stream = MpegBlocks(20);
+    std::string everyTenth = kTrack, tenRuns = "\xFE Verify: 382 sectors checked, 22 damaged.\n";
     for (size_t n = 40; n <= 250; n += 10)
         ZeroSector(everyTenth, n);
     for (size_t n = 40; n <= 130; n += 10)
-        tenRuns += "  " + Address(n) + " (sector " + std::to_string(n) + "): no sync; " +
-                   MpegBytes(n) + "\n";
-    std::string cif = Headerless(SampleTrack(), kCif), bin2336 = Headerless(SampleBin(), 2336);
+        tenRuns += Line(n, n, "no sync", MpegBytes(n));
+    std::string cif = Headerless(kTrack, kCif), bin2336 = Headerless(kBin, 2336);
     BreakSubheaderCopy(cif, 100 * kCif);
     FlipPayloadByte(cif, 150 * kCif + 8); // a .cif carries no EDC to tell
     FlipPayloadByte(bin2336, (kTrack2 + 150) * 2336 + 8);
-    const std::string mode1Stream = MpegBlocks(20);
     const Files raw{{"in.raw", track}};
     const std::vector<Case> cases{
         {"a fault missed, or reported away from its payload in the stream",
@@ -154,19 +162,13 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
                                   [](size_t n) { return Bytes(44 + n * kRaw, kRaw); }))},
         {"a record reported before the closing line, or numbered in the track, not the BIN",
          Korvane("-cue2mpg sample.cue o",
-                 Image("MODE2/2352", SampleBin().substr(0, kTrack2 * kRaw) + track))
+                 Image("MODE2/2352", kBin.substr(0, kTrack2 * kRaw) + track))
              .Exits(2, "\xFE completed. Track(s) written.\n\n" +
                            Report("\xFE Verify Track 2: 382 sectors checked, 9 damaged.\n", kTrack2,
                                   MpegBytes))},
         {"the repairs' dropped sectors went uncounted or were given output bytes",
          Korvane("-fix -nobumper -raw2mpg in.raw o", raw)
-             .Exits(2, mpg +
-                           Report(head, 0,
-                                  [](size_t n) {
-                                      return n == 30    ? MpegBytes(n)
-                                             : n == 150 ? Bytes(119 * kPack, kPack)
-                                                        : std::string("not in the output");
-                                  }) +
+             .Exits(2, mpg + Report(head, 0, AfterRepairs) +
                            "\xFE 3 MPEG block correction(s) applied.\n\n")},
         {"more than ten runs listed, or the rest not counted",
          Korvane("-raw2mpg in.raw o", {{"in.raw", everyTenth}})
@@ -181,12 +183,10 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
              .Exits(2, "\xFE Verify Track 2: 382 sectors checked, 1 damaged.\n"
                        "  00:10:00 (sector 600): bad EDC; output bytes 278880-281203\n")},
         {"Mode 1 raw sectors held to mode 2",
-         Korvane("-cue2mpg in.cue o", {{"in.cue", Sheet("in.bin", {"00:00:00"}, "MODE1/2352")},
-                                       {"in.bin", RawSectors(mode1Stream, 0, 1)}})
+         Korvane("-cue2mpg in.cue o", OneTrack("MODE1/2352", RawSectors(mode1Stream, 0, 1)))
              .Exits(0, "\xFE Verify Track 1: 23 sectors checked, 0 damaged.\n")},
         {"2048-byte user data checked for a header",
-         Korvane("-cue2mpg in.cue o", {{"in.cue", Sheet("in.bin", {"00:00:00"}, "MODE1/2048")},
-                                       {"in.bin", mode1Stream.substr(0, 20 * 2048)}})
+         Korvane("-cue2mpg in.cue o", OneTrack("MODE1/2048", mode1Stream.substr(0, 20 * 2048)))
              .Exits(0, "\xFE Verify Track 1: 2048-byte sectors hold no header or EDC; nothing "
                        "to check.\n")},
         {"a plain stream checked for sectors",
@@ -199,23 +199,15 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
     }
 }
 
-// No false report on a clean disc: the shipped images and those vcdimager makes
-// (it writes the EDC of Form 2 sectors too), every track and the stream's range.
+// No false report on a clean disc, in every track and in the stream's range.
 TEST(Verify, CleanImagesAreIntact)
 {
     std::vector<std::string> sheets{SamplePath("vcd/sample.cue"), SamplePath("vcd2/two.cue"),
                                     SamplePath("svcd/svcd.cue")};
     TempDir made;
-    const bool haveTools =
-        std::system("command -v vcdimager >/dev/null && command -v ffmpeg >/dev/null") == 0;
+    const bool haveTools = std::system("command -v vcdimager ffmpeg >/dev/null") == 0;
     if (haveTools) {
-        const RunResult r = RunKorvane(
-            {"-c",
-             "for t in vcd svcd; do ffmpeg -loglevel error -f lavfi -i "
-             "testsrc=duration=3:size=352x240:rate=29.97 -f lavfi -i sine=duration=3 "
-             "-target ntsc-$t $t.mpg && vcdimager -t $( [ $t = vcd ] && echo vcd2 || echo svcd ) "
-             "-c $t.cue -b $t.bin $t.mpg >/dev/null || exit 1; done"},
-            made.path(), "/bin/sh");
+        const RunResult r = RunKorvane({"-c", kMakeImages}, made.path(), "/bin/sh");
         ASSERT_EQ(r.status, 0) << r.out;
         sheets.insert(sheets.end(), {made / "vcd.cue", made / "svcd.cue"});
     }
@@ -230,6 +222,5 @@ TEST(Verify, CleanImagesAreIntact)
                 << r.out;
         }
     if (!haveTools)
-        GTEST_SKIP()
-            << "vcdimager or ffmpeg is not installed: only the shipped images were verified";
+        GTEST_SKIP() << "no vcdimager or ffmpeg: only the shipped images were verified";
 }
