@@ -10,16 +10,16 @@ TEST(HonestRuns, StatusNamesAndRefusals)
                       bin = RawSectors(Filler(2 * kPack)) + RawSectors(MpegBlocks(7, 2), 2),
                       one = bin.substr(2 * kRaw, 3 * kRaw), two = bin.substr(5 * kRaw),
                       sheet = Sheet("in.bin", {"00:00:00", "00:00:02", "00:00:05"}),
-                      stream = "a plain MPEG stream",
-                      rawTrack = "a BIN or raw track of 2352-byte "
-                                 "sectors",
-                      mounted = ".\nA .dat copied off a mounted disc looks like that too "
-                                "(2048-byte sectors, no headers): copy the disc as a CUE/BIN "
-                                "image and use -cue2mpg.\n",
                       tracks = "\n\xFE completed. Track(s) written.\n\n";
     const Files image{{"in.cue", sheet}, {"in.bin", bin}}, mpg{{"a.mpg", blocks}},
         rawIn{{"in.raw", raw}}, binIn{{"disc.bin", raw}};
     // The refusal of a source in another layout than the method's.
+    const std::string stream = "a plain MPEG stream",
+                      rawTrack = "a BIN or raw track of 2352-byte sectors",
+                      cif = "a .cif image of 2332-byte sectors",
+                      mounted = ".\nA .dat copied off a mounted disc looks like that too "
+                                "(2048-byte sectors, no headers): copy the disc as a CUE/BIN "
+                                "image and use -cue2mpg.\n";
     const auto layout = [](const std::string& source, const std::string& isNot,
                            const std::string& looks, const std::string& use) {
         return source + " is not " + isNot + ": it looks like " + looks + "; use " + use;
@@ -35,11 +35,9 @@ TEST(HonestRuns, StatusNamesAndRefusals)
                     "Extraction method --> raw2dat\n\n\xFE                 -> searching \r\xFE"
                     "                 -> writing...\r\n\xFE completed. out.dat written.\n",
                     {{"out.dat", DatFile(raw)}})},
-        {"the repairs wrecked the records of a sheet's copy",
-         Korvane("-cue2raw -fix -nobumper in.cue o", image)
-             .Exits(0, tracks, {{"o01.raw", one}, {"o02.raw", two}})},
-        {"the extension and the track number went into a folder's name, not the last name",
-         Korvane("-cue2raw in.cue out.d/clip",
+        {"the repairs wrecked the records of a sheet's copy; the extension and the track number "
+         "went into a folder's name, not the last name",
+         Korvane("-cue2raw -fix -nobumper in.cue out.d/clip",
                  {{"in.cue", sheet}, {"in.bin", bin}, {"out.d/k", ""}})
              .Exits(0, tracks, {{"out.d/clip01.raw", one}, {"out.d/clip02.raw", two}})},
         {"a name ending in '/' is no destination",
@@ -62,14 +60,11 @@ TEST(HonestRuns, StatusNamesAndRefusals)
          Korvane("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}})
              .Exits(1,
                     layout("in.dat", "a .dat of 2352-byte sectors", stream, "-mpg2mpg") + mounted)},
-        {"cif2mpg on a raw track",
-         Korvane("-cif2mpg disc.bin o", binIn)
-             .Exits(1, layout("disc.bin", "a .cif image of 2332-byte sectors", rawTrack,
-                              "-raw2mpg.\n"))},
+        {"cif2mpg on a raw track", Korvane("-cif2mpg disc.bin o", binIn)
+                                       .Exits(1, layout("disc.bin", cif, rawTrack, "-raw2mpg.\n"))},
         {"cif2mpg on a plain stream, -r changing nothing for it",
          Korvane("-cif2mpg -r2352 a.mpg o", mpg)
-             .Exits(1, layout("a.mpg", "a .cif image of 2332-byte sectors", stream, "-mpg2mpg") +
-                           mounted)},
+             .Exits(1, layout("a.mpg", cif, stream, "-mpg2mpg") + mounted)},
         {"mpg2mpg on a raw track",
          Korvane("-mpg2mpg disc.bin o", binIn)
              .Exits(1, layout("disc.bin", stream, rawTrack, "-raw2mpg.\n"))},
