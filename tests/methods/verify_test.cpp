@@ -21,9 +21,7 @@ void BreakSubheaderCopy(std::string& image, size_t at) { image[at + 4] ^= 0x01; 
 // Sector `n` becomes a Form 1 sector of the data track, under n's own address.
 void PutForm1Sector(std::string& image, size_t n)
 {
-    const std::string form1 = kBin.substr(16 * kRaw, kRaw);
-    image.replace(n * kRaw, kRaw,
-                  form1.substr(0, 12) + image.substr(n * kRaw + 12, 3) + form1.substr(15));
+    image.replace(n * kRaw + 15, kRaw - 15, kBin, 16 * kRaw + 15, kRaw - 15);
 }
 // The sectors without their first 16 bytes, cut to `size`: a .cif or MODE2/2336 records.
 std::string Headerless(const std::string& raw, size_t size)
@@ -34,27 +32,28 @@ std::string Headerless(const std::string& raw, size_t size)
     return out;
 }
 
-// Each fault a rip shows, made in this order on track 2 at `sector` (a position
-// in the damaged track), with the address its header or its position gives.
+// Each fault a rip shows, made in this order on track 2 at `sector` (a position in the damaged
+// track), with the address its header or its position gives.
 const struct Damage {
-    size_t sector, address;
-    const char* fault;
+    size_t sector;
+    const char *address, *fault;
     void (*make)(std::string& track, size_t n);
 } kDamage[] = {
-    {30, 30, "no sync", // the first sector of the stream's range
+    {30, "00:08:30", "no sync", // the first sector of the stream's range
      [](std::string& t, size_t n) { t[n * kRaw + 5] = 0x7F; }},
-    {100, 100, "no sync", ZeroSector}, // a sector the drive could not read
-    {150, 150, "bad EDC", [](std::string& t, size_t n) { FlipPayloadByte(t, n * kRaw + 24); }},
-    {200, 200, "bad EDC", // Form 1
+    {100, "00:09:25", "no sync", ZeroSector}, // a sector the drive could not read
+    {150, "00:10:00", "bad EDC",
+     [](std::string& t, size_t n) { FlipPayloadByte(t, n * kRaw + 24); }},
+    {200, "00:10:50", "bad EDC", // Form 1
      [](std::string& t, size_t n) { PutForm1Sector(t, n), FlipPayloadByte(t, n * kRaw + 24); }},
-    {251, 250, "bad address", // repeated: the address jumps back
+    {251, "00:11:25", "bad address", // repeated: the address jumps back
      [](std::string& t, size_t n) { t.insert(n * kRaw, t.substr((n - 1) * kRaw, kRaw)); }},
-    {301, 301, "bad address", // one missing: the address jumps ahead
+    {301, "00:12:01", "bad address", // one missing: the address jumps ahead
      [](std::string& t, size_t n) { t.erase(n * kRaw, kRaw); }},
-    {350, 350, "subheader mismatch, bad EDC", // the EDC covers the subheader too
+    {350, "00:12:50", "subheader mismatch, bad EDC", // the EDC covers the subheader too
      [](std::string& t, size_t n) { BreakSubheaderCopy(t, n * kRaw + 16); }},
-    {380, 380, "bad mode", [](std::string& t, size_t n) { t[n * kRaw + 15] = 0x01; }},
-    {411, 411, "no sync", ZeroSector}, // the last sector of every range
+    {380, "00:13:05", "bad mode", [](std::string& t, size_t n) { t[n * kRaw + 15] = 0x01; }},
+    {411, "00:13:36", "no sync", ZeroSector}, // the last sector of every range
 };
 std::string DamagedTrack()
 {
@@ -64,14 +63,6 @@ std::string DamagedTrack()
     return track;
 }
 
-std::string Line(size_t address, size_t sector, const std::string& fault, const std::string& at)
-{
-    const size_t f = address + 600; // in track 2, from the lead-in
-    char msf[40];
-    std::snprintf(msf, sizeof msf, "%02zu:%02zu:%02zu", f / 4500, f / 75 % 60, f % 75);
-    return "  " + std::string(msf) + " (sector " + std::to_string(sector) + "): " + fault + "; " +
-           at + "\n";
-}
 std::string Bytes(size_t from, size_t size)
 {
     return "output bytes " + std::to_string(from) + "-" + std::to_string(from + size - 1);
@@ -88,7 +79,8 @@ std::string Report(const std::string& head, size_t shift, std::function<std::str
 {
     std::string report = head;
     for (const Damage& d : kDamage)
-        report += Line(d.address, d.sector + shift, d.fault, where(d.sector));
+        report += "  " + std::string(d.address) + " (sector " + std::to_string(d.sector + shift) +
+                  "): " + d.fault + "; " + where(d.sector) + "\n";
     return report;
 }
 
@@ -116,15 +108,11 @@ void ExpectVerified(Golden g)
     }
 }
 
-// The shipped image's sheet with records of `mode`, beside `bin`.
-Files Image(const std::string& mode, const std::string& bin)
+// A sheet with records of `mode` from each of `starts`, beside `bin`.
+Files Image(const std::string& mode, const std::string& bin,
+            const std::vector<std::string>& starts = {"00:00:00", "00:06:00"})
 {
-    return {{"sample.cue", ReplaceAll(ReadFile(SamplePath("vcd/sample.cue")), "MODE2/2352", mode)},
-            {"sample.bin", bin}};
-}
-Files OneTrack(const std::string& mode, const std::string& bin)
-{
-    return {{"in.cue", Sheet("in.bin", {"00:00:00"}, mode)}, {"in.bin", bin}};
+    return {{"in.cue", Sheet("in.bin", starts, mode)}, {"in.bin", bin}};
 }
 // Two small discs made by vcdimager, which writes the EDC of Form 2 sectors too.
 const char* const kMakeImages =
@@ -139,11 +127,9 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
     const std::string track = DamagedTrack(), mpg = "\xFE completed. o.mpg written.\n",
                       head = "\xFE Verify: 382 sectors checked, 9 damaged.\n",
                       mode1Stream = MpegBlocks(20);
-    std::string everyTenth = kTrack, tenRuns = "\xFE Verify: 382 sectors checked, 22 damaged.\n";
+    std::string everyTenth = kTrack;
     for (size_t n = 40; n <= 250; n += 10)
         ZeroSector(everyTenth, n);
-    for (size_t n = 40; n <= 130; n += 10)
-        tenRuns += Line(n, n, "no sync", MpegBytes(n));
     std::string cif = Headerless(kTrack, kCif), bin2336 = Headerless(kBin, 2336);
     BreakSubheaderCopy(cif, 100 * kCif);
     FlipPayloadByte(cif, 150 * kCif + 8); // a .cif carries no EDC to tell
@@ -161,10 +147,9 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
                            Report("\xFE Verify: 412 sectors checked, 9 damaged.\n", 0,
                                   [](size_t n) { return Bytes(44 + n * kRaw, kRaw); }))},
         {"a record reported before the closing line, or numbered in the track, not the BIN",
-         Korvane("-cue2mpg sample.cue o",
-                 Image("MODE2/2352", kBin.substr(0, kTrack2 * kRaw) + track))
+         Korvane("-cue2mpg in.cue o", Image("MODE2/2352", kBin.substr(0, kTrack2 * kRaw) + track))
              .Exits(2, "\xFE completed. Track(s) written.\n\n" +
-                           Report("\xFE Verify Track 2: 382 sectors checked, 9 damaged.\n", kTrack2,
+                           Report("\xFE Verify Track 1: 382 sectors checked, 9 damaged.\n", kTrack2,
                                   MpegBytes))},
         {"the repairs' dropped sectors went uncounted or were given output bytes",
          Korvane("-fix -nobumper -raw2mpg in.raw o", raw)
@@ -172,21 +157,24 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
                            "\xFE 3 MPEG block correction(s) applied.\n\n")},
         {"more than ten runs listed, or the rest not counted",
          Korvane("-raw2mpg in.raw o", {{"in.raw", everyTenth}})
-             .Exits(2, tenRuns + "  ... 12 more damaged run(s)\n")},
+             .Exits(2, "  00:09:55 (sector 130): no sync; output bytes 232400-234723\n"
+                       "  ... 12 more damaged run(s)\n")},
         {".cif: an EDC looked for, or the address read from the payload",
          Korvane("-cif2mpg in.cif o", {{"in.cif", cif}})
              .Exits(2,
                     "\xFE Verify: 382 sectors checked, 1 damaged.\n"
                     "  00:03:25 (sector 100): subheader mismatch; output bytes 162680-165003\n")},
         {"2336-byte records: the EDC not 16 bytes earlier",
-         Korvane("-cue2mpg sample.cue o", Image("MODE2/2336", bin2336))
-             .Exits(2, "\xFE Verify Track 2: 382 sectors checked, 1 damaged.\n"
+         Korvane("-cue2mpg in.cue o", Image("MODE2/2336", bin2336))
+             .Exits(2, "\xFE Verify Track 1: 382 sectors checked, 1 damaged.\n"
                        "  00:10:00 (sector 600): bad EDC; output bytes 278880-281203\n")},
         {"Mode 1 raw sectors held to mode 2",
-         Korvane("-cue2mpg in.cue o", OneTrack("MODE1/2352", RawSectors(mode1Stream, 0, 1)))
+         Korvane("-cue2mpg in.cue o",
+                 Image("MODE1/2352", RawSectors(mode1Stream, 0, 1), {"00:00:00"}))
              .Exits(0, "\xFE Verify Track 1: 23 sectors checked, 0 damaged.\n")},
         {"2048-byte user data checked for a header",
-         Korvane("-cue2mpg in.cue o", OneTrack("MODE1/2048", mode1Stream.substr(0, 20 * 2048)))
+         Korvane("-cue2mpg in.cue o",
+                 Image("MODE1/2048", mode1Stream.substr(0, 20 * 2048), {"00:00:00"}))
              .Exits(0, "\xFE Verify Track 1: 2048-byte sectors hold no header or EDC; nothing "
                        "to check.\n")},
         {"a plain stream checked for sectors",
