@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <regex>
 
 #include "harness.h"
 
@@ -198,7 +197,8 @@ TEST(Verify, CleanImagesAreIntact)
             EXPECT_EQ(r.status, 0) << method << " " << sheet;
             EXPECT_NE(r.out.find("\n- Verify sectors enabled.\n"), std::string::npos);
             EXPECT_TRUE(r.out.find(", 0 damaged.\n") != std::string::npos &&
-                        !std::regex_search(r.out, std::regex(", [1-9][0-9]* damaged|\\(sector")))
+                        ReplaceAll(r.out, ", 0 damaged.\n", "").find(" damaged.") ==
+                            std::string::npos)
                 << method << " " << sheet << "\n"
                 << r.out;
         }
