@@ -5,9 +5,9 @@
 
 #include "image/sector.h"
 
-// The folded and sliced EDC must give what the byte-at-a-time one gives, for
-// every length around the 16-byte lanes and the 64-byte rounds, and when it is
-// continued from a previous piece (as a sector's subheader and payload are).
+// The folded and sliced EDC must give what the byte-at-a-time one gives, for every length around
+// the 16-byte lanes and the 64-byte rounds, and continued from any previous piece (as a sector's
+// subheader and payload are).
 TEST(Edc, FastPathsAgreeWithBytewise)
 {
     std::mt19937 random(2352);
@@ -19,11 +19,6 @@ TEST(Edc, FastPathsAgreeWithBytewise)
         EXPECT_EQ(ContinueEdc(from, bytes.data(), length),
                   ContinueEdcBytewise(from, bytes.data(), length))
             << length;
+        EXPECT_EQ(ComputeEdc(bytes.data(), length), ContinueEdcBytewise(0, bytes.data(), length));
     }
-    // Pieces in any split give the EDC of the whole.
-    const uint32_t whole = ComputeEdc(bytes.data(), 2332);
-    for (size_t split : {1, 8, 63, 64, 1000})
-        EXPECT_EQ(ContinueEdc(ComputeEdc(bytes.data(), split), bytes.data() + split, 2332 - split),
-                  whole)
-            << split;
 }

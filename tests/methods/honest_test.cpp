@@ -10,19 +10,24 @@ TEST(HonestRuns, StatusNamesAndRefusals)
                       bin = RawSectors(Filler(2 * kPack)) + RawSectors(MpegBlocks(7, 2), 2),
                       one = bin.substr(2 * kRaw, 3 * kRaw), two = bin.substr(5 * kRaw),
                       sheet = Sheet("in.bin", {"00:00:00", "00:00:02", "00:00:05"}),
-                      stream = "a plain MPEG stream",
-                      rawTrack = "a BIN or raw track of 2352-byte "
-                                 "sectors",
-                      mounted = ".\nA .dat copied off a mounted disc looks like that too "
-                                "(2048-byte sectors, no headers): copy the disc as a CUE/BIN "
-                                "image and use -cue2mpg.\n",
                       tracks = "\n\xFE completed. Track(s) written.\n\n";
     const Files image{{"in.cue", sheet}, {"in.bin", bin}}, mpg{{"a.mpg", blocks}},
         rawIn{{"in.raw", raw}}, binIn{{"disc.bin", raw}};
-    // The refusal of a source in another layout than the method's.
-    const auto layout = [](const std::string& source, const std::string& isNot,
-                           const std::string& looks, const std::string& use) {
-        return source + " is not " + isNot + ": it looks like " + looks + "; use " + use;
+    // `command` refuses its source, in another layout than the method's, before any output.
+    const std::string stream = "a plain MPEG stream",
+                      rawTrack = "a BIN or raw track of 2352-byte sectors",
+                      cif = "a .cif image of 2332-byte sectors",
+                      dat = "a .dat of 2352-byte sectors",
+                      mounted = ".\nA .dat copied off a mounted disc looks like that too "
+                                "(2048-byte sectors, no headers): copy the disc as a CUE/BIN "
+                                "image and use -cue2mpg.\n";
+    const auto refused = [](const std::string& command, const Files& inputs,
+                            const std::string& isNot, const std::string& looks,
+                            const std::string& use) {
+        Golden g = Korvane(command, inputs);
+        const std::string source = g.args[g.args.size() - 2];
+        return g.Exits(1,
+                       source + " is not " + isNot + ": it looks like " + looks + "; use " + use);
     };
     const auto folder = [](const std::string& name) {
         return name + " is a folder; name a file for the output.\n\n";
@@ -35,11 +40,9 @@ TEST(HonestRuns, StatusNamesAndRefusals)
                     "Extraction method --> raw2dat\n\n\xFE                 -> searching \r\xFE"
                     "                 -> writing...\r\n\xFE completed. out.dat written.\n",
                     {{"out.dat", DatFile(raw)}})},
-        {"the repairs wrecked the records of a sheet's copy",
-         Korvane("-cue2raw -fix -nobumper in.cue o", image)
-             .Exits(0, tracks, {{"o01.raw", one}, {"o02.raw", two}})},
-        {"the extension and the track number went into a folder's name, not the last name",
-         Korvane("-cue2raw in.cue out.d/clip",
+        {"the repairs wrecked the records of a sheet's copy; the extension and the track number "
+         "went into a folder's name, not the last name",
+         Korvane("-cue2raw -fix -nobumper in.cue out.d/clip",
                  {{"in.cue", sheet}, {"in.bin", bin}, {"out.d/k", ""}})
              .Exits(0, tracks, {{"out.d/clip01.raw", one}, {"out.d/clip02.raw", two}})},
         {"a name ending in '/' is no destination",
@@ -53,29 +56,20 @@ TEST(HonestRuns, StatusNamesAndRefusals)
          Korvane("-cue2raw in.cue o", {{"in.cue", sheet}, {"in.bin", bin}, {"o02.raw/keep", ""}})
              .Exits(1, folder("o02.raw"))},
         {"raw2mpg on a plain stream",
-         Korvane("-raw2mpg a.mpg o", mpg)
-             .Exits(1, layout("a.mpg", rawTrack, stream, "-mpg2mpg") + mounted)},
+         refused("-raw2mpg a.mpg o", mpg, rawTrack, stream, "-mpg2mpg" + mounted)},
         {"raw2dat on a plain stream",
-         Korvane("-raw2dat a.mpg o", mpg)
-             .Exits(1, layout("a.mpg", rawTrack, stream, "-mpg2dat") + mounted)},
+         refused("-raw2dat a.mpg o", mpg, rawTrack, stream, "-mpg2dat" + mounted)},
         {"dat2mpg on a header in front of a plain stream (a .dat copied off a mounted disc)",
-         Korvane("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}})
-             .Exits(1,
-                    layout("in.dat", "a .dat of 2352-byte sectors", stream, "-mpg2mpg") + mounted)},
+         refused("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}}, dat, stream,
+                 "-mpg2mpg" + mounted)},
         {"cif2mpg on a raw track",
-         Korvane("-cif2mpg disc.bin o", binIn)
-             .Exits(1, layout("disc.bin", "a .cif image of 2332-byte sectors", rawTrack,
-                              "-raw2mpg.\n"))},
+         refused("-cif2mpg disc.bin o", binIn, cif, rawTrack, "-raw2mpg.\n")},
         {"cif2mpg on a plain stream, -r changing nothing for it",
-         Korvane("-cif2mpg -r2352 a.mpg o", mpg)
-             .Exits(1, layout("a.mpg", "a .cif image of 2332-byte sectors", stream, "-mpg2mpg") +
-                           mounted)},
+         refused("-cif2mpg -r2352 a.mpg o", mpg, cif, stream, "-mpg2mpg" + mounted)},
         {"mpg2mpg on a raw track",
-         Korvane("-mpg2mpg disc.bin o", binIn)
-             .Exits(1, layout("disc.bin", stream, rawTrack, "-raw2mpg.\n"))},
-        {"mpg2dat on a .dat", Korvane("-mpg2dat in.dat o", {{"in.dat", DatFile(raw)}})
-                                  .Exits(1, layout("in.dat", stream, "a .dat of 2352-byte sectors",
-                                                   "-dat2mpg, then -mpg2dat.\n"))},
+         refused("-mpg2mpg disc.bin o", binIn, stream, rawTrack, "-raw2mpg.\n")},
+        {"mpg2dat on a .dat", refused("-mpg2dat in.dat o", {{"in.dat", DatFile(raw)}}, stream, dat,
+                                      "-dat2mpg, then -mpg2dat.\n")},
         {"a raw track whose first sector lost its sync (scratched, badly ripped) is let through",
          Korvane("-raw2mpg in.raw o", {{"in.raw", Placed(raw, {{0, std::string(12, '\0')}})}})
              .Exits(0, "\xFE completed. o.mpg written.\n", {{"o.mpg", blocks}})},

@@ -7,17 +7,11 @@ TEST(ReviewedOutputs, NamesAndSpecialFilesThatPlainCreatesWrote)
 {
     const std::string blocks = MpegBlocks(3), done = "\n\xFE completed. ";
     // 254 characters: with the dot and six characters of a temporary name past the 255 a folder
-    // entry holds.
+    // entry holds. A temporary name cut too late failed here too.
     const std::string longest(250, 'n');
-    ExpectAll({
-        {"a temporary name longer than a folder allows made the longest names unwritable",
-         Korvane("-mpg2mpg a.mpg " + longest, {{"a.mpg", blocks}})
-             .Exits(0, done + longest + ".mpg written.\n", {{longest + ".mpg", blocks}})},
-        {"an old file under the longest name was kept and the run failed",
-         Korvane("-mpg2mpg a.mpg " + longest + ".mpg",
-                 {{"a.mpg", blocks}, {longest + ".mpg", "old"}})
-             .Exits(0, done + longest + ".mpg written.\n", {{longest + ".mpg", blocks}})},
-    });
+    Expect(Korvane("-mpg2mpg a.mpg " + longest + ".mpg",
+                   {{"a.mpg", blocks}, {longest + ".mpg", "old"}})
+               .Exits(0, done + longest + ".mpg written.\n", {{longest + ".mpg", blocks}}));
 
     // A link to the console's pipe through /proc/self/fd: resolving it gave "pipe:[n]", no file.
     TempDir dir;

@@ -113,7 +113,7 @@ void Expect(const Golden& g)
         fs::create_directories(fs::path(dir / name).parent_path());
         WriteFile(dir / name, bytes);
     }
-    const RunResult r = RunKorvane(g.args, dir.path(), KORVANE_BIN, g.shell);
+    const RunResult r = RunKorvane(g.args, dir.path(), g.binary, g.shell);
     EXPECT_EQ(r.status, g.status);
     ExpectConsole(r.out, g.console, what);
     std::vector<std::string> names, want;

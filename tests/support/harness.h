@@ -49,6 +49,8 @@ struct Golden {
     Files outputs = {};     // every plain file the run leaves beside its inputs
     std::string shell = ""; // commands run first (a pipe, a folder, ulimit, "exec >&-")
     std::string check = ""; // commands run after, in the folder, that must succeed ("test -L l")
+    const char* binary =
+        KORVANE_BIN; // or the build reading one step per call, KORVANE_STEPWISE_BIN
 
     Golden& Given(const std::string& commands) { return shell = commands, *this; }
     Golden& Then(const std::string& commands) { return check = commands, *this; }
