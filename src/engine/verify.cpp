@@ -350,7 +350,9 @@ void VerifyBegin(const Transfer& t)
     v.layout = *layout;
     v.mode = mode;
     uint32_t start = counter;
-    if (t.manner == Manner::Unwrap) // the transfer starts at the first sector's payload
+    // An MPEG method starts at the first pack, in its sector's payload, whether it unwraps or
+    // (told to write whole sectors) copies from there.
+    if (t.manner == Manner::Unwrap || datormpg == kMpegOutput)
         start = counter >= layout->head ? counter - layout->head
                                         : counter + layout->size - layout->head;
     v.next = start;

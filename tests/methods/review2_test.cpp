@@ -1,0 +1,35 @@
+// -verify where the first review found it wrong: runs that no other test makes.
+#include "harness.h"
+
+namespace {
+
+// Track 2 of the shipped Video CD: 412 sectors from 00:08:00 with their real EDC, the first
+// pack at the payload of sector 30.
+std::string SampleTrack() { return ReadFile(SamplePath("vcd/sample.bin")).substr(450 * kRaw); }
+std::string Zeroed(std::string track, size_t sector)
+{
+    return track.replace(sector * kRaw, kRaw, kRaw, '\0');
+}
+constexpr size_t kFirstPack = 30 * kRaw + 24;
+
+} // namespace
+
+TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
+{
+    const std::string clean = SampleTrack(), damaged = Zeroed(clean, 100);
+    const std::string done = "\xFE completed. o.mpg written.\n";
+    // -w2352 copies whole strides from the first pack's payload on: its output is the source
+    // from there, while the sectors still begin 24 bytes earlier.
+    ExpectAll({
+        {"whole strides from a payload were checked off the sector grid: all 'no sync', status 2",
+         Korvane("-verify -w2352 -raw2mpg in.raw o", {{"in.raw", clean}})
+             .Exits(0, done + "\xFE Verify: 382 sectors checked, 0 damaged.\n",
+                    {{"o.mpg", clean.substr(kFirstPack, 381 * kRaw)}})},
+        {"a damaged sector of such a run is found at its place in the output",
+         Korvane("-verify -w2352 -raw2mpg in.raw o", {{"in.raw", damaged}})
+             .Exits(2,
+                    done + "\xFE Verify: 382 sectors checked, 1 damaged.\n"
+                           "  00:09:25 (sector 100): no sync; output bytes 164616-166967\n",
+                    {{"o.mpg", damaged.substr(kFirstPack, 381 * kRaw)}})},
+    });
+}
