@@ -12,6 +12,16 @@ std::string Zeroed(std::string track, size_t sector)
 }
 constexpr size_t kFirstPack = 30 * kRaw + 24;
 
+// The shipped Video CD as a disc-at-once Nero image of 2336-byte sectors, whose 150 lead-in
+// sectors come first: its sector 750 is the disc's 00:10:00. Payload byte 1000 of that sector
+// flipped.
+std::string NrgWithBadSector()
+{
+    std::string bin = ReadFile(SamplePath("vcd/sample.bin"));
+    bin[600 * kRaw + 24 + 1000] ^= 0x01;
+    return NrgDao(SplitDisc(bin, {{0, 0}, {300, 450}}), true, 2336);
+}
+
 } // namespace
 
 TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
@@ -31,5 +41,12 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
                     done + "\xFE Verify: 382 sectors checked, 1 damaged.\n"
                            "  00:09:25 (sector 100): no sync; output bytes 164616-166967\n",
                     {{"o.mpg", damaged.substr(kFirstPack, 381 * kRaw)}})},
+        {"a headerless sector took its address from its place in the file, not on the disc",
+         Korvane("-verify -track2 -cue2mpg in.nrg o", {{"in.nrg", NrgWithBadSector()}})
+             .Exits(2,
+                    "\xFE completed. Track(s) written.\n\n"
+                    "\xFE Verify Track 2: 382 sectors checked, 1 damaged.\n"
+                    "  00:10:00 (sector 750): bad EDC; output bytes 278880-281203\n",
+                    {{"o.mpg", kAnyBytes}})},
     });
 }
