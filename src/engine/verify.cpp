@@ -350,6 +350,11 @@ void VerifyBegin(const Transfer& t)
         AppendLine("%sa plain MPEG stream has no sectors; nothing to check.\n", Heading().c_str());
         return;
     }
+    if (mode == kAudioMode) {
+        AppendLine("%saudio sectors carry no header or EDC; nothing to check.\n",
+                   Heading().c_str());
+        return;
+    }
     const SectorLayout* layout = LayoutOf(sectors, mode);
     if (layout == nullptr) {
         AppendLine("%s%u-byte sectors hold no header or EDC; nothing to check.\n",

@@ -1,4 +1,4 @@
-// -verify where the first review found it wrong: runs that no other test makes.
+// -verify where a review found it wrong: runs that no other test makes.
 #include "harness.h"
 
 namespace {
@@ -48,5 +48,16 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
                     "\xFE Verify Track 2: 382 sectors checked, 1 damaged.\n"
                     "  00:10:00 (sector 750): bad EDC; output bytes 278880-281203\n",
                     {{"o.mpg", kAnyBytes}})},
+        {"an audio track has no headers: every sector of a clean one was 'no sync', status 2",
+         Korvane("-verify -track1 -cue2raw in.toc o",
+                 {{"in.toc", "CD_ROM_XA\nTRACK MODE2_RAW\nDATAFILE \"t.bin\"\n"
+                             "TRACK AUDIO\nFILE \"a.bin\" 0\n"},
+                  {"t.bin", SampleTrack()},
+                  {"a.bin", Filler(20 * kRaw)}})
+             .Exits(
+                 0,
+                 "\xFE completed. Track(s) written.\n\n"
+                 "\xFE Verify Track 1: audio sectors carry no header or EDC; nothing to check.\n",
+                 {{"o.raw", Filler(20 * kRaw)}})},
     });
 }
