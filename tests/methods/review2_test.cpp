@@ -28,6 +28,9 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
 {
     const std::string clean = SampleTrack(), damaged = Zeroed(clean, 100);
     const std::string done = "\xFE completed. o.mpg written.\n";
+    const std::vector<DiscTrack> withAudio =
+        SplitDisc(ReadFile(SamplePath("vcd/sample.bin")) + Filler(20 * kRaw),
+                  {{0, 0}, {300, 450}, {862, 862}});
     // -w2352 copies whole strides from the first pack's payload on: its output is the source
     // from there, while the sectors still begin 24 bytes earlier.
     ExpectAll({
@@ -58,6 +61,16 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
                  0,
                  "\xFE completed. Track(s) written.\n\n"
                  "\xFE Verify Track 1: audio sectors carry no header or EDC; nothing to check.\n",
+                 {{"o.raw", Filler(20 * kRaw)}})},
+        {"the same for a CloneCD image's MODE=0 track",
+         Korvane("-verify -track3 -cue2raw in.ccd o",
+                 {{"in.ccd",
+                   ReplaceAll(CcdSheet(withAudio), "[TRACK 3]\r\nMODE=2", "[TRACK 3]\r\nMODE=0")},
+                  {"in.img", CcdImage(withAudio)}})
+             .Exits(
+                 0,
+                 "\xFE completed. Track(s) written.\n\n"
+                 "\xFE Verify Track 3: audio sectors carry no header or EDC; nothing to check.\n",
                  {{"o.raw", Filler(20 * kRaw)}})},
     });
 }
