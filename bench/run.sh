@@ -87,8 +87,10 @@ SECTORS=$((MB * 1048576 / 2352))
 say "making synthetic sources in $T: $SECTORS sectors ..."
 sh "$HERE/mksrc.sh" "$T" "$SECTORS"
 "$T/korvane" -raw2dat "$T/track.raw" "$T/track.dat" >/dev/null
-# -verify checks each sector's address, and the synthetic track repeats one: the -verify rows read
-# sectors with running addresses and EDCs, those of a .dat wrapped from the stream.
+# -verify checks each sector's address and EDC, and the synthetic track repeats one address and
+# leaves the EDC out. The -verify rows read the MPEG track of the Video CD image below (vcdimager
+# writes running addresses and every EDC); without the image, a .dat wrapped from the stream
+# (running addresses, but no EDC to compute: the rows then understate the cost).
 "$T/korvane" -mpg2dat "$T/stream.mpg" "$T/addr.dat" >/dev/null
 tail -c +45 "$T/addr.dat" >"$T/addr.raw"
 
@@ -106,6 +108,8 @@ if command -v ffmpeg >/dev/null && command -v vcdimager >/dev/null; then
     done >"$T/long.mpg"
     (cd "$T" && vcdimager -t vcd2 -c vcd.cue -b vcd.bin long.mpg >/dev/null 2>&1)
     rm -f "$T/seg.mpg" "$T/long.mpg"
+    "$T/korvane" -cue2raw -track2 "$T/vcd.cue" "$T/addr.raw" >/dev/null
+    "$T/korvane" -raw2dat "$T/addr.raw" "$T/addr.dat" >/dev/null
 else
     say "ffmpeg or vcdimager missing: no Video CD image, its rows are left out"
 fi

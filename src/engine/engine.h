@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+struct TrackRecord;
+
 // Length of an open file in bytes; leaves the file positioned at offset 0.
 uint32_t lof(std::FILE* stream);
 
@@ -36,8 +38,9 @@ void RefuseOversizeDat(uint32_t end, const std::string& path);
 constexpr size_t INITIAL_SEQUENCE_SIZE = 9296;
 const uint8_t* InitialCorrectionSequence();
 
-// -verify: the next transfer reads record `record` of a CUE image, of Mode
-// `mode` (1 or 2); without this call a transfer is one file's, of Mode 2.
-void VerifyRecord(int record, int mode);
+// -verify: the next transfer reads record `index` of a disc image, whose mode,
+// disc position and start in its file are the record's; without this call a
+// transfer is one file's, of Mode 2 sectors from 00:02:00 on.
+void VerifyRecord(int index, const TrackRecord& record);
 // Prints the report lines of the transfers since the last call, and forgets them.
 void PrintVerifyReport();

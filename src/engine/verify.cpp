@@ -14,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "engine/transfer.h"
+#include "image/cue.h"
 #include "image/sector.h"
 #include "io/io.h"
 #include "settings/settings.h"
@@ -64,9 +65,10 @@ struct Verify {
     bool active;
     SectorLayout layout;
     uint8_t mode;
-    int track;     // the CUE record, or -1
-    uint32_t next; // the next source byte the checks need
-    uint32_t end;  // end of the last whole sector of the range
+    int track;      // the CUE record, or -1
+    int32_t origin; // the disc address of the source's sector 0, for sectors without a header
+    uint32_t next;  // the next source byte the checks need
+    uint32_t end;   // end of the last whole sector of the range
     uint8_t staged[RAW_SECTOR_SIZE];
     uint32_t stagedLength; // bytes of the sector being gathered
     bool written;          // where the sector being gathered went
@@ -81,6 +83,8 @@ Verify v;
 
 int nextTrack = -1;
 uint8_t nextMode = 2;
+int32_t nextFirstFrame = 0; // the record's disc position, in frames from 00:02:00
+uint32_t nextFirstOffset = 0;
 
 bool BcdValue(uint8_t byte, int limit, int& value)
 {
@@ -164,7 +168,7 @@ void Account(uint32_t start, unsigned faults, int32_t address)
     const uint32_t sector = start / v.layout.size;
     int32_t shown = v.expected;
     if (!v.layout.hasHeader) {
-        shown = static_cast<int32_t>(sector) + kLeadInFrames;
+        shown = static_cast<int32_t>(sector) + v.origin;
     } else if ((faults & kNoSync) == 0 && address == kUnknown) {
         faults |= kBadAddress;
     } else if ((faults & kNoSync) == 0) {
@@ -287,9 +291,9 @@ void AppendRun(Run run)
 {
     // Nothing in the range had a readable address: the position gives it.
     if (run.firstAddress == kUnknown)
-        run.firstAddress = static_cast<int32_t>(run.firstSector) + kLeadInFrames;
+        run.firstAddress = static_cast<int32_t>(run.firstSector) + v.origin;
     if (run.lastAddress == kUnknown)
-        run.lastAddress = static_cast<int32_t>(run.lastSector) + kLeadInFrames;
+        run.lastAddress = static_cast<int32_t>(run.lastSector) + v.origin;
     std::string where = AddressText(run.firstAddress);
     char sectors[64];
     if (run.lastSector == run.firstSector) {
@@ -320,24 +324,35 @@ void AppendReport()
 
 } // namespace
 
-void VerifyRecord(int record, int mode)
+void VerifyRecord(int index, const TrackRecord& record)
 {
-    nextTrack = record;
-    nextMode = static_cast<uint8_t>(mode);
+    nextTrack = index;
+    nextMode = static_cast<uint8_t>(record.mode);
+    nextFirstFrame = record.mm * kFramesPerMinute + record.ss * kFramesPerSecond + record.ff;
+    nextFirstOffset = record.startOffset;
 }
 
 void VerifyBegin(const Transfer& t)
 {
     const int track = nextTrack;
     const uint8_t mode = nextMode;
+    const int32_t firstFrame = nextFirstFrame;
+    const uint32_t firstOffset = nextFirstOffset;
     nextTrack = -1;
     nextMode = 2;
+    nextFirstFrame = 0;
+    nextFirstOffset = 0;
     v.active = false;
     if (verifyOption == 0)
         return;
     v.track = track;
     if (t.manner == Manner::Stream || t.manner == Manner::Wrap) {
         AppendLine("%sa plain MPEG stream has no sectors; nothing to check.\n", Heading().c_str());
+        return;
+    }
+    if (mode == kAudioMode) {
+        AppendLine("%saudio sectors carry no header or EDC; nothing to check.\n",
+                   Heading().c_str());
         return;
     }
     const SectorLayout* layout = LayoutOf(sectors, mode);
@@ -348,9 +363,14 @@ void VerifyBegin(const Transfer& t)
     }
     v.active = true;
     v.layout = *layout;
+    // A record's file need not begin at the disc's first sector (one file per track, a Nero
+    // image's lead-in): its position comes from the record. A lone file starts at 00:02:00.
+    v.origin = kLeadInFrames + firstFrame - static_cast<int32_t>(firstOffset / layout->size);
     v.mode = mode;
     uint32_t start = counter;
-    if (t.manner == Manner::Unwrap) // the transfer starts at the first sector's payload
+    // An MPEG method starts at the first pack, in its sector's payload, whether it unwraps or
+    // (told to write whole sectors) copies from there.
+    if (t.manner == Manner::Unwrap || datormpg == kMpegOutput)
         start = counter >= layout->head ? counter - layout->head
                                         : counter + layout->size - layout->head;
     v.next = start;

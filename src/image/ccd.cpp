@@ -109,7 +109,7 @@ struct CcdTrack {
     long plba;
     std::vector<long> indexes; // sector numbers of index 0 (when given), 1, 2 ...
     bool hasIndex0 = false;
-    int16_t mode = 2; // what the sector headers say: 1 or 2 (audio has none; taken as 2)
+    int16_t mode = 2; // what the sector headers say: 1 or 2, or kAudioMode (MODE=0)
 };
 
 class CcdReader {
@@ -201,7 +201,7 @@ private:
             const long mode = Number(section, where, "mode", false, 2);
             if (mode < 0 || mode > 2)
                 Malformed("[" + where + "] MODE " + std::to_string(mode));
-            track.mode = mode == 1 ? 1 : 2;
+            track.mode = mode == 0 ? kAudioMode : mode == 1 ? 1 : 2;
             // An index 0 before 00:02:00 is track 1's lead-in, which the .img doesn't hold.
             const long index0 = Number(section, where, "index 0", false);
             if (index0 != kAbsent && (index0 >= 0 || &track != &tracks_.front())) {

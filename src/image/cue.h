@@ -19,8 +19,10 @@ struct TrackRecord {
     uint32_t startOffset;
     uint32_t endOffset;
     int16_t file; // which data file of the image holds the record (0: the first one)
-    int16_t mode; // 1 or 2: Mode 1 or Mode 2 sectors (what the sector header must say)
+    int16_t mode; // 1 or 2: Mode 1 or Mode 2 sectors (what the sector header must say), or audio
 };
+// The mode of an audio record, whose sectors carry no header.
+constexpr int16_t kAudioMode = 0;
 
 constexpr int MAX_TRACKS = 98;
 

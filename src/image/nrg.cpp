@@ -29,7 +29,7 @@ struct Layout {
 
 struct NrgTrack {
     uint32_t sectorSize = 0;
-    int16_t mode = 2; // what the sector headers say: 1 or 2
+    int16_t mode = 2; // what the sector headers say: 1 or 2, or kAudioMode
     uint64_t index0 = 0, index1 = 0, end = 0;
     bool hasCue0 = false, hasCue1 = false;
     int64_t lba0 = 0, lba1 = 0;
@@ -46,8 +46,13 @@ uint64_t BigEndian(const uint8_t* at, size_t bytes)
     return value;
 }
 
-// The sector mode of a mode code: the Mode 1 codes give 1, all others 2.
-int16_t SectorMode(uint8_t code) { return code == 0x00 || code == 0x05 || code == 0x0F ? 1 : 2; }
+// The sector mode of a mode code: the Mode 1 codes give 1, the audio ones kAudioMode, all others 2.
+int16_t SectorMode(uint8_t code)
+{
+    if (code == 0x07 || code == 0x10)
+        return kAudioMode;
+    return code == 0x00 || code == 0x05 || code == 0x0F ? 1 : 2;
+}
 
 // Bytes per stored sector for a mode code; 0 for a code that is not known.
 uint32_t ModeSectorSize(uint8_t mode)

@@ -50,7 +50,8 @@ struct Span {
 struct Track {
     uint32_t sectorSize = 0;
     bool audio = false;
-    int16_t mode = 2; // what the sector headers say: 1 for the MODE1 modes, else 2
+    // What the sector headers say: 1 for the MODE1 modes, kAudioMode for AUDIO, else 2.
+    int16_t mode = 2;
     std::vector<Span> spans;
     uint64_t length = 0;
     bool hasStart = false;
@@ -503,7 +504,7 @@ private:
         if (mode == nullptr || std::strcmp(mode->word, "MODE0") == 0)
             Malformed("an unknown track mode " + modeWord.text + " on line " + lex_.Line());
         track.audio = std::strcmp(mode->word, "AUDIO") == 0;
-        track.mode = std::strncmp(mode->word, "MODE1", 5) == 0 ? 1 : 2;
+        track.mode = track.audio ? kAudioMode : std::strncmp(mode->word, "MODE1", 5) == 0 ? 1 : 2;
         track.sectorSize = mode->size + SubChannel();
         for (Token t = lex_.Peek();
              t.kind != Kind::kEnd && !(t.kind == Kind::kWord && t.text == "TRACK");

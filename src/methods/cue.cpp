@@ -123,7 +123,7 @@ void ExtractRecord(const CueMethod& m, int i)
     std::printf(kTrackWriting, i);
     if (m.writesDatHeader)
         WriteDest(vcdheader, DAT_HEADER_SIZE);
-    VerifyRecord(i, record.mode);
+    VerifyRecord(i, record);
     WriteBuffer(record.endOffset);
 }
 
