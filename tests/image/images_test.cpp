@@ -30,9 +30,13 @@ const std::string kTocFiles =
     "TRACK MODE2_RAW\n COPY\n PREGAP 00:00:02\n DATAFILE \"t_03.img\"\n";
 const std::string kFixtures = std::string(KORVANE_FIXTURES) + "/../image/fixtures/";
 
-// The table of records of `size` bytes given as disc position in sectors, start and end offsets.
-std::string Table(long size, const std::vector<long>& rows)
+// The table of records of `size` bytes: the disc position in sectors, start and end offset of each
+// in turn; by default those of the CUE image's records, their bytes from `base` on.
+std::string Table(long size, long base = 0, std::vector<long> rows = {})
 {
+    const long cuts[] = {0, 2, 4, 7, 9, 12};
+    for (int i = 0; i < 5 && rows.size() < 15; ++i)
+        rows.insert(rows.end(), {cuts[i], base + cuts[i] * size, base + cuts[i + 1] * size});
     std::string t =
         "\n Track #     mm:ss.ff     Sector Size          LBA Start        LBA End    \n";
     char line[200];
@@ -44,16 +48,6 @@ std::string Table(long size, const std::vector<long>& rows)
         t += line;
     }
     return t + "\n";
-}
-
-// The rows of the CUE image, their bytes from `base` on in sectors of `size`.
-std::vector<long> Rows(long base, long size)
-{
-    std::vector<long> rows;
-    const long cuts[] = {0, 2, 4, 7, 9, 12};
-    for (int i = 0; i < 5; ++i)
-        rows.insert(rows.end(), {cuts[i], base + cuts[i] * size, base + cuts[i + 1] * size});
-    return rows;
 }
 
 // What a reader of each format would get wrong, if `source` beside `inputs` gave another `table`
@@ -77,9 +71,10 @@ void ExpectCueImageFrom(const char* fault, const std::string& source, const File
 TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
 {
     const std::vector<DiscTrack> t = Tracks();
-    const std::string bin = Bin(), raw = Table(kRaw, Rows(0, kRaw)),
-                      tao = Table(kRaw, {0, 0, 4704, 2, 0, 0, 152, 4704, 11760, 155, 0, 0, 305,
-                                         11760, 18816});
+    const std::string bin = Bin(), raw = Table(kRaw),
+                      tao = Table(
+                          kRaw, 0,
+                          {0, 0, 4704, 2, 0, 0, 152, 4704, 11760, 155, 0, 0, 305, 11760, 18816});
     ExpectCueImageFrom(
         "cue: the BIN by the last name of its Windows path, in another case, beside the sheet",
         "s/f.cue", {{"s/f.cue", kCue}, {"s/DISC.BIN", bin}}, raw);
@@ -91,16 +86,16 @@ TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
          {"t_02_pregap.img", t[1].pregap},
          {"t_02.img", t[1].data},
          {"t_03.img", t[2].data}},
-        Table(kRaw, {0, 0, 4704, 2, 0, 4704, 4, 0, 7056, 7, 0, 0, 9, 0, 7056}));
+        Table(kRaw, 0, {0, 0, 4704, 2, 0, 4704, 4, 0, 7056, 7, 0, 0, 9, 0, 7056}));
     ExpectCueImageFrom(
         "toc in a .cue: one BIN, lengths as MSF and bytes, START with and without a time", "f.cue",
         {{"f.cue", ReadFile(kFixtures + "one-bin.toc")}, {"d.bin", bin}}, raw);
     ExpectCueImageFrom("nrg v1 dao: BCD cue positions, lead-in stored first", "f.nrg",
-                       {{"f.nrg", NrgDao(t, false)}}, Table(kRaw, Rows(150 * kRaw, kRaw)));
+                       {{"f.nrg", NrgDao(t, false)}}, Table(kRaw, 150 * kRaw));
     ExpectCueImageFrom("nrg v2 dao: 64-bit offsets, LBA cue positions", "f.nrg",
-                       {{"f.nrg", NrgDao(t, true)}}, Table(kRaw, Rows(150 * kRaw, kRaw)));
+                       {{"f.nrg", NrgDao(t, true)}}, Table(kRaw, 150 * kRaw));
     ExpectCueImageFrom("nrg v2 dao of 2336-byte sectors", "f.nrg",
-                       {{"f.nrg", NrgDao(t, true, 2336)}}, Table(2336, Rows(150 * 2336, 2336)));
+                       {{"f.nrg", NrgDao(t, true, 2336)}}, Table(2336, 150 * 2336));
     ExpectCueImageFrom("nrg v1 tao: pregaps in no file", "f.nrg", {{"f.nrg", NrgTao(t, false)}},
                        tao);
     ExpectCueImageFrom("nrg v2 tao, named .img", "f.img", {{"f.img", NrgTao(t, true)}}, tao);
@@ -157,21 +152,20 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
                            "holds 98.\n\n"},
     };
     std::vector<Case> runs;
-    for (const auto& fixture : std::filesystem::directory_iterator(kFixtures)) {
-        const std::string name = fixture.path().stem().string(),
-                          ext = fixture.path().extension().string();
-        if (name.rfind("bad-", 0) != 0)
-            continue;
-        const std::string &fault = faults.at(name), kind = ext == ".ccd" ? "CloneCD" : "cdrdao TOC";
+    for (const auto& [name, fault] : faults) {
+        const std::string ext =
+                              std::filesystem::exists(kFixtures + name + ".ccd") ? ".ccd" : ".toc",
+                          kind = ext == ".ccd" ? "CloneCD" : "cdrdao TOC";
         runs.push_back(
             {name,
-             Korvane("-cue2raw s/f" + ext + " o", {{"s/f" + ext, ReadFile(fixture.path().string())},
+             Korvane("-cue2raw s/f" + ext + " o", {{"s/f" + ext, ReadFile(kFixtures + name + ext)},
                                                    {ext == ".ccd" ? "s/f.img" : "s/d.bin", bin}})
                  .Exits(1, fault.back() == '\n' ? fault
                                                 : "f" + ext + " is not a valid " + kind +
                                                       " image: " + fault + ".\n\n")});
     }
-    EXPECT_EQ(runs.size(), faults.size());
+    // Every fixture but the good one is in the table.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kFixtures), {}), runs.size() + 1);
     // Data files not found: two names that differ only in case are not taken, and every try is
     // listed; a CloneCD sheet's .img, in the words for it.
     runs.push_back({"bad-bin-name-case",
@@ -189,65 +183,61 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
                         .Exits(1, "s/f.img could not be opened or accessed.\nThe filename "
                                   "specified inside the CCD file could be wrong\nTried, in order: "
                                   "\"s/f.img\"\n\n")});
-    // Nero images carry their faults in binary chunks: each is a good image with bytes replaced
-    // at a place given by a chunk id and an offset into its payload.
+    // Nero images carry their faults in binary chunks: each is a good image with `bytes` written
+    // `at` bytes into the payload of its last chunk `id`.
     const std::string v1 = NrgDao(Tracks(), false), v2 = NrgDao(Tracks(), true),
-                      tao = NrgTao(Tracks(), false);
+                      tao = NrgTao(Tracks(), false), zeros(8, '\0');
     const auto patch = [](std::string image, const char* id, long at, const std::string& bytes) {
         return image.replace(static_cast<size_t>(static_cast<long>(image.rfind(id)) + 8 + at),
                              bytes.size(), bytes);
     };
-    const std::string zeros(8, '\0'), longer = patch(v2, "DAOX", -4, std::string("\0\0\0\x96", 4));
-    const std::map<std::string, std::pair<std::string, std::string>> nrg{
-        {"bad-shorter-than-footer", {"NERO" + zeros.substr(4), "shorter than its 12-byte footer"}},
-        {"bad-footer-outside-file",
-         {v2.substr(0, v2.size() - 8) + std::string("\0\0\0\1\0\0\0\0", 8),
-          "its footer points at 4294967296, at or past the footer itself"}},
-        {"bad-chunk-past-footer",
-         {patch(v2, "CUEX", -4, std::string("\0\1\0\0", 4)),
-          "a chunk CUEX that runs past the footer"}},
-        {"bad-no-end-chunk", {patch(v2, "END!", -8, "ENDX"), "a chunk list without END!"}},
-        {"bad-no-track-chunk",
-         {patch(v2, "DAOX", -8, "DAOZ"),
-          "no DAO and no track-at-once chunk: no track is described"}},
-        {"bad-dao-length",
-         {longer.substr(0, longer.rfind("SINF")) + "xx" + longer.substr(longer.rfind("SINF")),
-          "a DAO chunk of 150 bytes, not a 22-byte head and whole track entries"}},
-        {"bad-dao-track-count",
-         {patch(v2, "DAOX", 21, "\x04"), "a DAO chunk with 3 entries for tracks 1 to 4"}},
-        {"bad-sector-size",
-         {patch(v2, "DAOX", 22 + 12, "\x09\x31"), "track 1 has sectors of 2353 bytes"}},
-        {"bad-mode-code",
-         {patch(v2, "DAOX", 22 + 14, "\x09"), "track 1 has the unknown mode code 9"}},
-        {"bad-tracks-overlap",
-         {patch(v2, "DAOX", 22 + 42 + 18, zeros),
-          "track 2 overlaps the track before it or goes backwards"}},
-        {"bad-offset-past-data",
-         {patch(v2, "DAOX", 22 + 2 * 42 + 18 + 16, std::string("\0\0\0\1", 4)),
-          "track 3 has offsets out of order or past the sector data"}},
-        {"bad-partial-sector",
-         {patch(v2, "DAOX", 22 + 42 + 18 + 15, "\xE1"),
-          "track 2 is not a whole number of its 2352-byte sectors"}},
-        {"bad-cue-disagrees",
-         {patch(v2, "CUEX", 3 * 8 + 7, "\x01"),
-          "the cue chunk and the DAO chunk disagree on the pregap of track 2"}},
-        {"bad-cue-backwards",
-         {patch(v2, "CUEX", 4 * 8 + 7, std::string(1, '\0')),
-          "cue entries whose positions go backwards"}},
-        {"bad-cue-not-bcd",
-         {patch(v1, "CUES", 2 * 8 + 6, "\x0A"),
-          "a cue entry whose second is not a decimal (BCD) number"}},
-        {"bad-tao-past-data",
-         {patch(tao, "ETNF", 2 * 20 + 4, std::string("\0\1\0\0", 4)),
-          "track 3 runs past the sector data into the chunk list"}},
-        {"bad-tao-overlap",
-         {patch(tao, "ETNF", 20, zeros.substr(4)),
-          "track 2 overlaps the track before it or goes backwards"}},
+    const std::string sinf = v2.substr(v2.rfind("SINF")),
+                      longer = v2.substr(0, v2.size() - sinf.size()) + "xx" + sinf;
+    const struct {
+        const char* fault;
+        std::string image;
+        const char* id;
+        long at;
+        std::string bytes;
+        const char* said;
+    } nrg[] = {
+        {"bad-shorter-than-footer", "NERO" + zeros.substr(4), "NERO", -8, "",
+         "shorter than its 12-byte footer"},
+        {"bad-footer-outside-file", v2, "NER5", -4, std::string("\0\0\0\1\0\0\0\0", 8),
+         "its footer points at 4294967296, at or past the footer itself"},
+        {"bad-chunk-past-footer", v2, "CUEX", -4, std::string("\0\1\0\0", 4),
+         "a chunk CUEX that runs past the footer"},
+        {"bad-no-end-chunk", v2, "END!", -8, "ENDX", "a chunk list without END!"},
+        {"bad-no-track-chunk", v2, "DAOX", -8, "DAOZ",
+         "no DAO and no track-at-once chunk: no track is described"},
+        {"bad-dao-length", longer, "DAOX", -4, std::string("\0\0\0\x96", 4),
+         "a DAO chunk of 150 bytes, not a 22-byte head and whole track entries"},
+        {"bad-dao-track-count", v2, "DAOX", 21, "\x04",
+         "a DAO chunk with 3 entries for tracks 1 to 4"},
+        {"bad-sector-size", v2, "DAOX", 22 + 12, "\x09\x31", "track 1 has sectors of 2353 bytes"},
+        {"bad-mode-code", v2, "DAOX", 22 + 14, "\x09", "track 1 has the unknown mode code 9"},
+        {"bad-tracks-overlap", v2, "DAOX", 22 + 42 + 18, zeros,
+         "track 2 overlaps the track before it or goes backwards"},
+        {"bad-offset-past-data", v2, "DAOX", 22 + 2 * 42 + 18 + 16, std::string("\0\0\0\1", 4),
+         "track 3 has offsets out of order or past the sector data"},
+        {"bad-partial-sector", v2, "DAOX", 22 + 42 + 18 + 15, "\xE1",
+         "track 2 is not a whole number of its 2352-byte sectors"},
+        {"bad-cue-disagrees", v2, "CUEX", 3 * 8 + 7, "\x01",
+         "the cue chunk and the DAO chunk disagree on the pregap of track 2"},
+        {"bad-cue-backwards", v2, "CUEX", 4 * 8 + 7, std::string(1, '\0'),
+         "cue entries whose positions go backwards"},
+        {"bad-cue-not-bcd", v1, "CUES", 2 * 8 + 6, "\x0A",
+         "a cue entry whose second is not a decimal (BCD) number"},
+        {"bad-tao-past-data", tao, "ETNF", 2 * 20 + 4, std::string("\0\1\0\0", 4),
+         "track 3 runs past the sector data into the chunk list"},
+        {"bad-tao-overlap", tao, "ETNF", 20, zeros.substr(4),
+         "track 2 overlaps the track before it or goes backwards"},
     };
-    for (const auto& [name, image] : nrg)
-        runs.push_back({name, Korvane("-cue2mpg f.nrg o", {{"f.nrg", image.first}})
-                                  .Exits(1, "f.nrg is not a valid Nero NRG image: " + image.second +
-                                                ".\n\n")});
+    for (const auto& n : nrg)
+        runs.push_back(
+            {n.fault, Korvane("-cue2mpg f.nrg o", {{"f.nrg", patch(n.image, n.id, n.at, n.bytes)}})
+                          .Exits(1, "f.nrg is not a valid Nero NRG image: " + std::string(n.said) +
+                                        ".\n\n")});
     // What is none of the formats.
     for (const std::string& junk : {std::string(), Filler(3000, 3), std::string("REM only\n")})
         runs.push_back({"none of the formats",

@@ -214,27 +214,26 @@ std::string CcdSheet(const std::vector<DiscTrack>& tracks)
 {
     std::string entries, sections;
     int count = 0;
-    const auto entry = [&](const std::string& point, uint64_t lba) {
-        const uint64_t f = lba + 150;
-        entries += "[Entry " + std::to_string(count++) + "]\r\nSession=1\r\nPoint=" + point +
-                   "\r\nADR=0x01\r\nControl=0x04\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0"
-                   "\r\nALBA=-150\r\nZero=0\r\nPMin=" +
-                   std::to_string(f / 4500) + "\r\nPSec=" + std::to_string(f / 75 % 60) +
-                   "\r\nPFrame=" + std::to_string(f % 75) + "\r\nPLBA=" + std::to_string(lba) +
-                   "\r\n";
+    const auto entry = [&](unsigned point, unsigned lba) {
+        const unsigned f = lba + 150;
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "[Entry %d]\r\nSession=1\r\nPoint=0x%02x\r\nADR=0x01\r\nControl=0x04\r\n"
+                      "TrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\n"
+                      "PMin=%u\r\nPSec=%u\r\nPFrame=%u\r\nPLBA=%u\r\n",
+                      count++, point, f / 4500, f / 75 % 60, f % 75, lba);
+        entries += text;
     };
-    uint64_t end = 0;
+    unsigned end = 0;
     for (const DiscTrack& track : tracks)
         end += (track.pregap.size() + track.data.size()) / kRaw;
-    entry("0xa0", (1 * 60 + 32) * 75 - 150); // first track 1, a CD-ROM XA disc
-    entry("0xa1", tracks.size() * 4500 - 150);
-    entry("0xa2", end);
-    uint64_t at = 0;
-    for (size_t t = 0; t < tracks.size(); ++t) {
-        char point[24];
-        std::snprintf(point, sizeof point, "0x%02zx", t + 1);
-        const uint64_t index1 = at + tracks[t].pregap.size() / kRaw;
-        entry(point, index1);
+    entry(0xa0, (1 * 60 + 32) * 75 - 150); // first track 1, a CD-ROM XA disc
+    entry(0xa1, tracks.size() * 4500 - 150);
+    entry(0xa2, end);
+    unsigned at = 0;
+    for (unsigned t = 0; t < tracks.size(); ++t) {
+        const unsigned index1 = at + tracks[t].pregap.size() / kRaw;
+        entry(t + 1, index1);
         sections += "[TRACK " + std::to_string(t + 1) + "]\r\nMODE=2\r\n" +
                     (t == 0 ? "" : "INDEX 0=" + std::to_string(at) + "\r\n") +
                     "INDEX 1=" + std::to_string(index1) + "\r\n";
