@@ -3,6 +3,7 @@
 // the data files found the way sheets written on Windows name them, and what is refused.
 
 #include <filesystem>
+#include <tuple>
 
 #include "harness.h"
 
@@ -18,17 +19,10 @@ std::string Bin()
 }
 std::vector<DiscTrack> Tracks() { return SplitDisc(Bin(), {{0, 0}, {2, 4}, {7, 9}}); }
 
-// Its BIN named by a Windows path, as sheets written on Windows do.
-const std::string kCue = "FILE \"C:\\VCD\\Rips\\Disc.Bin\" BINARY\n TRACK 01 MODE2/2352\n"
-                         "  INDEX 01 00:00:00\n TRACK 02 MODE2/2352\n  INDEX 00 00:00:02\n"
-                         "  INDEX 01 00:00:04\n TRACK 03 MODE2/2352\n  INDEX 00 00:00:07\n"
-                         "  INDEX 01 00:00:09\n";
-// One file per track and per pregap, as vcdxbuild writes; track 3's pregap in no file.
-const std::string kTocFiles =
-    "// generated\nCD_ROM_XA\nTRACK MODE2_RAW\n COPY\n DATAFILE \"t_01.img\"\n"
-    "TRACK MODE2_RAW\n COPY\n DATAFILE \"t_02_pregap.img\"\n START\n DATAFILE \"t_02.img\"\n"
-    "TRACK MODE2_RAW\n COPY\n PREGAP 00:00:02\n DATAFILE \"t_03.img\"\n";
-const std::string kFixtures = std::string(KORVANE_FIXTURES) + "/../image/fixtures/";
+// Good sheets too: a CUE sheet naming its BIN by a Windows path; a TOC sheet with a file per track
+// and per pregap, as vcdxbuild writes, but track 3's pregap in no file; a TOC sheet on one BIN.
+const std::string kFixtures = std::string(KORVANE_FIXTURES) + "/../image/fixtures/",
+                  kCue = ReadFile(kFixtures + "windows-path.cue");
 
 // The table of records of `size` bytes: the disc position in sectors, start and end offset of each
 // in turn; by default those of the CUE image's records, their bytes from `base` on.
@@ -81,7 +75,7 @@ TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
     ExpectCueImageFrom(
         "toc: a data file per track and pregap, a PREGAP in no file (a record of length 0)",
         "f.toc",
-        {{"f.toc", kTocFiles},
+        {{"f.toc", ReadFile(kFixtures + "file-per-track.toc")},
          {"t_01.img", t[0].data},
          {"t_02_pregap.img", t[1].pregap},
          {"t_02.img", t[1].data},
@@ -164,8 +158,8 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
                                                 : "f" + ext + " is not a valid " + kind +
                                                       " image: " + fault + ".\n\n")});
     }
-    // Every fixture but the good one is in the table.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kFixtures), {}), runs.size() + 1);
+    // Every fixture but the three good ones is in the table.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kFixtures), {}), runs.size() + 3);
     // Data files not found: two names that differ only in case are not taken, and every try is
     // listed; a CloneCD sheet's .img, in the words for it.
     runs.push_back({"bad-bin-name-case",
@@ -193,51 +187,45 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
     };
     const std::string sinf = v2.substr(v2.rfind("SINF")),
                       longer = v2.substr(0, v2.size() - sinf.size()) + "xx" + sinf;
-    const struct {
-        const char* fault;
-        std::string image;
-        const char* id;
-        long at;
-        std::string bytes;
-        const char* said;
-    } nrg[] = {
-        {"bad-shorter-than-footer", "NERO" + zeros.substr(4), "NERO", -8, "",
-         "shorter than its 12-byte footer"},
-        {"bad-footer-outside-file", v2, "NER5", -4, std::string("\0\0\0\1\0\0\0\0", 8),
-         "its footer points at 4294967296, at or past the footer itself"},
-        {"bad-chunk-past-footer", v2, "CUEX", -4, std::string("\0\1\0\0", 4),
-         "a chunk CUEX that runs past the footer"},
-        {"bad-no-end-chunk", v2, "END!", -8, "ENDX", "a chunk list without END!"},
-        {"bad-no-track-chunk", v2, "DAOX", -8, "DAOZ",
-         "no DAO and no track-at-once chunk: no track is described"},
-        {"bad-dao-length", longer, "DAOX", -4, std::string("\0\0\0\x96", 4),
-         "a DAO chunk of 150 bytes, not a 22-byte head and whole track entries"},
-        {"bad-dao-track-count", v2, "DAOX", 21, "\x04",
-         "a DAO chunk with 3 entries for tracks 1 to 4"},
-        {"bad-sector-size", v2, "DAOX", 22 + 12, "\x09\x31", "track 1 has sectors of 2353 bytes"},
-        {"bad-mode-code", v2, "DAOX", 22 + 14, "\x09", "track 1 has the unknown mode code 9"},
-        {"bad-tracks-overlap", v2, "DAOX", 22 + 42 + 18, zeros,
-         "track 2 overlaps the track before it or goes backwards"},
-        {"bad-offset-past-data", v2, "DAOX", 22 + 2 * 42 + 18 + 16, std::string("\0\0\0\1", 4),
-         "track 3 has offsets out of order or past the sector data"},
-        {"bad-partial-sector", v2, "DAOX", 22 + 42 + 18 + 15, "\xE1",
-         "track 2 is not a whole number of its 2352-byte sectors"},
-        {"bad-cue-disagrees", v2, "CUEX", 3 * 8 + 7, "\x01",
-         "the cue chunk and the DAO chunk disagree on the pregap of track 2"},
-        {"bad-cue-backwards", v2, "CUEX", 4 * 8 + 7, std::string(1, '\0'),
-         "cue entries whose positions go backwards"},
-        {"bad-cue-not-bcd", v1, "CUES", 2 * 8 + 6, "\x0A",
-         "a cue entry whose second is not a decimal (BCD) number"},
-        {"bad-tao-past-data", tao, "ETNF", 2 * 20 + 4, std::string("\0\1\0\0", 4),
-         "track 3 runs past the sector data into the chunk list"},
-        {"bad-tao-overlap", tao, "ETNF", 20, zeros.substr(4),
-         "track 2 overlaps the track before it or goes backwards"},
-    };
-    for (const auto& n : nrg)
+    const std::tuple<const char*, std::string, const char*, long, std::string, std::string> nrg[] =
+        {
+            {"bad-shorter-than-footer", "NERO" + zeros.substr(4), "NERO", -8, "",
+             "shorter than its 12-byte footer"},
+            {"bad-footer-outside-file", v2, "NER5", -4, std::string("\0\0\0\1\0\0\0\0", 8),
+             "its footer points at 4294967296, at or past the footer itself"},
+            {"bad-chunk-past-footer", v2, "CUEX", -4, std::string("\0\1\0\0", 4),
+             "a chunk CUEX that runs past the footer"},
+            {"bad-no-end-chunk", v2, "END!", -8, "ENDX", "a chunk list without END!"},
+            {"bad-no-track-chunk", v2, "DAOX", -8, "DAOZ",
+             "no DAO and no track-at-once chunk: no track is described"},
+            {"bad-dao-length", longer, "DAOX", -4, std::string("\0\0\0\x96", 4),
+             "a DAO chunk of 150 bytes, not a 22-byte head and whole track entries"},
+            {"bad-dao-track-count", v2, "DAOX", 21, "\x04",
+             "a DAO chunk with 3 entries for tracks 1 to 4"},
+            {"bad-sector-size", v2, "DAOX", 22 + 12, "\x09\x31",
+             "track 1 has sectors of 2353 bytes"},
+            {"bad-mode-code", v2, "DAOX", 22 + 14, "\x09", "track 1 has the unknown mode code 9"},
+            {"bad-tracks-overlap", v2, "DAOX", 22 + 42 + 18, zeros,
+             "track 2 overlaps the track before it or goes backwards"},
+            {"bad-offset-past-data", v2, "DAOX", 22 + 2 * 42 + 18 + 16, std::string("\0\0\0\1", 4),
+             "track 3 has offsets out of order or past the sector data"},
+            {"bad-partial-sector", v2, "DAOX", 22 + 42 + 18 + 15, "\xE1",
+             "track 2 is not a whole number of its 2352-byte sectors"},
+            {"bad-cue-disagrees", v2, "CUEX", 3 * 8 + 7, "\x01",
+             "the cue chunk and the DAO chunk disagree on the pregap of track 2"},
+            {"bad-cue-backwards", v2, "CUEX", 4 * 8 + 7, std::string(1, '\0'),
+             "cue entries whose positions go backwards"},
+            {"bad-cue-not-bcd", v1, "CUES", 2 * 8 + 6, "\x0A",
+             "a cue entry whose second is not a decimal (BCD) number"},
+            {"bad-tao-past-data", tao, "ETNF", 2 * 20 + 4, std::string("\0\1\0\0", 4),
+             "track 3 runs past the sector data into the chunk list"},
+            {"bad-tao-overlap", tao, "ETNF", 20, zeros.substr(4),
+             "track 2 overlaps the track before it or goes backwards"},
+        };
+    for (const auto& [fault, image, id, at, bytes, said] : nrg)
         runs.push_back(
-            {n.fault, Korvane("-cue2mpg f.nrg o", {{"f.nrg", patch(n.image, n.id, n.at, n.bytes)}})
-                          .Exits(1, "f.nrg is not a valid Nero NRG image: " + std::string(n.said) +
-                                        ".\n\n")});
+            {fault, Korvane("-cue2mpg f.nrg o", {{"f.nrg", patch(image, id, at, bytes)}})
+                        .Exits(1, "f.nrg is not a valid Nero NRG image: " + said + ".\n\n")});
     // What is none of the formats.
     for (const std::string& junk : {std::string(), Filler(3000, 3), std::string("REM only\n")})
         runs.push_back({"none of the formats",

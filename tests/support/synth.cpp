@@ -166,12 +166,11 @@ std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector)
 {
     std::string image, cue, dao;
     const int w = v2 ? 8 : 4;
-    // At the current end of the image: a cue entry, its position a signed LBA (v2) or BCD MSF.
+    // A cue entry at the image's end `f` sectors from the lead-in: a signed LBA (v2) or BCD MSF.
     const auto cueEntry = [&](char track, char index) {
-        const int64_t lba = static_cast<int64_t>(image.size() / sector) - 150;
-        const uint64_t f = static_cast<uint64_t>(lba + 150);
+        const uint64_t f = image.size() / sector;
         cue += std::string{'\x41', track, index, '\0'} +
-               (v2 ? BigEndian(static_cast<uint32_t>(lba), 4)
+               (v2 ? BigEndian(f - 150, 4)
                    : std::string{'\0', Bcd(f / 4500), Bcd(f / 75 % 60), Bcd(f % 75)});
     };
     cueEntry(0, 0);
