@@ -65,10 +65,9 @@ void ExpectCueImageFrom(const char* fault, const std::string& source, const File
 TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
 {
     const std::vector<DiscTrack> t = Tracks();
-    const std::string bin = Bin(), raw = Table(kRaw),
-                      tao = Table(
-                          kRaw, 0,
-                          {0, 0, 4704, 2, 0, 0, 152, 4704, 11760, 155, 0, 0, 305, 11760, 18816});
+    const std::string bin = Bin(), raw = Table(kRaw);
+    const std::string tao =
+        Table(kRaw, 0, {0, 0, 4704, 2, 0, 0, 152, 4704, 11760, 155, 0, 0, 305, 11760, 18816});
     ExpectCueImageFrom(
         "cue: the BIN by the last name of its Windows path, in another case, beside the sheet",
         "s/f.cue", {{"s/f.cue", kCue}, {"s/DISC.BIN", bin}}, raw);

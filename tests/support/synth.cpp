@@ -211,37 +211,31 @@ std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2)
 
 std::string CcdSheet(const std::vector<DiscTrack>& tracks)
 {
-    std::string entries, sections;
-    int count = 0;
-    const auto entry = [&](unsigned point, unsigned lba) {
-        const unsigned f = lba + 150;
+    const auto entry = [](unsigned n, unsigned point, unsigned lba) {
         char text[400];
         std::snprintf(text, sizeof text,
-                      "[Entry %d]\r\nSession=1\r\nPoint=0x%02x\r\nADR=0x01\r\nControl=0x04\r\n"
+                      "[Entry %u]\r\nSession=1\r\nPoint=0x%02x\r\nADR=0x01\r\nControl=0x04\r\n"
                       "TrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\n"
                       "PMin=%u\r\nPSec=%u\r\nPFrame=%u\r\nPLBA=%u\r\n",
-                      count++, point, f / 4500, f / 75 % 60, f % 75, lba);
-        entries += text;
+                      n, point, (lba + 150) / 4500, (lba + 150) / 75 % 60, (lba + 150) % 75, lba);
+        return std::string(text);
     };
-    unsigned end = 0;
-    for (const DiscTrack& track : tracks)
-        end += (track.pregap.size() + track.data.size()) / kRaw;
-    entry(0xa0, (1 * 60 + 32) * 75 - 150); // first track 1, a CD-ROM XA disc
-    entry(0xa1, tracks.size() * 4500 - 150);
-    entry(0xa2, end);
-    unsigned at = 0;
-    for (unsigned t = 0; t < tracks.size(); ++t) {
+    std::string points, sections; // the tracks' entries (after the three of the disc) and sections
+    unsigned at = 0, count = static_cast<unsigned>(tracks.size());
+    for (unsigned t = 0; t < count; ++t) {
         const unsigned index1 = at + tracks[t].pregap.size() / kRaw;
-        entry(t + 1, index1);
+        points += entry(t + 3, t + 1, index1);
         sections += "[TRACK " + std::to_string(t + 1) + "]\r\nMODE=2\r\n" +
                     (t == 0 ? "" : "INDEX 0=" + std::to_string(at) + "\r\n") +
                     "INDEX 1=" + std::to_string(index1) + "\r\n";
         at = index1 + tracks[t].data.size() / kRaw;
     }
-    return "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(count) +
+    // First track 1 on a CD-ROM XA disc, the last track, the lead-out.
+    return "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(count + 3) +
            "\r\nSessions=1\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n[Session 1]\r\n"
            "PreGapMode=2\r\nPreGapSubC=0\r\n" +
-           entries + sections;
+           entry(0, 0xa0, (1 * 60 + 32) * 75 - 150) + entry(1, 0xa1, count * 4500 - 150) +
+           entry(2, 0xa2, at) + points + sections;
 }
 
 std::vector<DiscTrack> SplitDisc(const std::string& bin,
