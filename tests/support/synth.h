@@ -53,10 +53,8 @@ struct DiscTrack {
 std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector = 2352);
 // A Nero image, track-at-once: each track's index-1 part only (no pregaps), ETNF/ETN2.
 std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2);
-// A CloneCD sheet for the .img that is every track's pregap and data back to back: the BIN the
-// tracks were split from.
+// A CloneCD sheet for the .img that is the tracks back to back (the BIN they were split from).
 std::string CcdSheet(const std::vector<DiscTrack>& tracks);
-// The tracks of a one-BIN CUE image given the sector numbers where each track's pregap and
-// index 1 begin (pregap == index1 for none).
+// The tracks of a BIN given the sectors where each one's pregap and index 1 begin (equal for none).
 std::vector<DiscTrack> SplitDisc(const std::string& bin,
                                  const std::vector<std::pair<size_t, size_t>>& starts);
