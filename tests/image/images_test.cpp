@@ -83,12 +83,10 @@ TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
     ExpectCueImageFrom(
         "toc in a .cue: one BIN, lengths as MSF and bytes, START with and without a time", "f.cue",
         {{"f.cue", ReadFile(kFixtures + "one-bin.toc")}, {"d.bin", bin}}, raw);
-    ExpectCueImageFrom("nrg v1 dao: BCD cue positions, lead-in stored first", "f.nrg",
-                       {{"f.nrg", NrgDao(t, false)}}, Table(kRaw, 150 * kRaw));
+    ExpectCueImageFrom("nrg v1 dao: BCD cue positions, lead-in stored first, 2336-byte sectors",
+                       "f.nrg", {{"f.nrg", NrgDao(t, false, 2336)}}, Table(2336, 150 * 2336));
     ExpectCueImageFrom("nrg v2 dao: 64-bit offsets, LBA cue positions", "f.nrg",
                        {{"f.nrg", NrgDao(t, true)}}, Table(kRaw, 150 * kRaw));
-    ExpectCueImageFrom("nrg v2 dao of 2336-byte sectors", "f.nrg",
-                       {{"f.nrg", NrgDao(t, true, 2336)}}, Table(2336, 150 * 2336));
     ExpectCueImageFrom("nrg v1 tao: pregaps in no file", "f.nrg", {{"f.nrg", NrgTao(t, false)}},
                        tao);
     ExpectCueImageFrom("nrg v2 tao, named .img", "f.img", {{"f.img", NrgTao(t, true)}}, tao);
