@@ -142,6 +142,13 @@ std::string NrgChunk(const char* id, const std::string& payload)
     return std::string(id, 4) + BigEndian(payload.size(), 4) + payload;
 }
 
+// The sector data, the chunks and END!, then the footer that points at the first chunk.
+std::string NrgFile(const std::string& image, const std::string& chunks, bool v2)
+{
+    return image + chunks + NrgChunk("END!", "") +
+           (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
+}
+
 char Bcd(unsigned value) { return static_cast<char>(value / 10 << 4 | value % 10); }
 
 // `raw` 2352-byte sectors as stored in `sector`-byte ones (2336: without sync and header).
@@ -153,106 +160,82 @@ std::string Stored(const std::string& raw, size_t sector)
     return out;
 }
 
-std::string NrgFooter(const std::string& image, const std::string& chunks, bool v2)
-{
-    return image + chunks +
-           (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
-}
-
 } // namespace
 
-std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector, size_t leadIn)
+std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector)
 {
-    std::string image(leadIn * sector, '\0'), cue, dao;
-    const auto cueEntry = [&](char track, char index, int64_t lba) {
-        cue += std::string{'\x41', track, index, '\0'};
-        const uint64_t f = static_cast<uint64_t>(lba + 150);
-        cue += v2 ? BigEndian(static_cast<uint32_t>(static_cast<int32_t>(lba)), 4)
-                  : std::string{'\0', Bcd(f / 4500), Bcd(f / 75 % 60), Bcd(f % 75)};
+    std::string image, cue, dao;
+    const int w = v2 ? 8 : 4;
+    // A cue entry at the image's end `f` sectors from the lead-in: a signed LBA (v2) or BCD MSF.
+    const auto cueEntry = [&](char track, char index) {
+        const uint64_t f = image.size() / sector;
+        cue += std::string{'\x41', track, index, '\0'} +
+               (v2 ? BigEndian(f - 150, 4)
+                   : std::string{'\0', Bcd(f / 4500), Bcd(f / 75 % 60), Bcd(f % 75)});
     };
-    const int64_t first = -static_cast<int64_t>(leadIn);
-    const auto lba = [&] { return static_cast<int64_t>(image.size() / sector) + first; };
-    cueEntry(0, 0, -150);
+    cueEntry(0, 0);
     for (size_t t = 0; t < tracks.size(); ++t) {
-        const uint64_t index0 = t == 0 ? 0 : image.size();
-        cueEntry(Bcd(t + 1), 0, t == 0 ? first : lba());
-        image += Stored(tracks[t].pregap, sector);
+        const uint64_t index0 = image.size();
+        cueEntry(Bcd(t + 1), 0);
+        image += Stored(t == 0 ? std::string(150 * kRaw, '\0') : tracks[t].pregap, sector);
         const uint64_t index1 = image.size();
-        cueEntry(Bcd(t + 1), 1, lba());
+        cueEntry(Bcd(t + 1), 1);
         image += Stored(tracks[t].data, sector);
-        const int w = v2 ? 8 : 4;
         dao += std::string(12, '\0') + BigEndian(sector, 2) + (sector == kRaw ? '\x06' : '\x03') +
                std::string("\0\0\1", 3) + BigEndian(index0, w) + BigEndian(index1, w) +
                BigEndian(image.size(), w);
     }
-    cueEntry('\xAA', 1, lba());
-    dao = std::string(13, '\0') + std::string("\0\x20\x01", 3) + '\x01' +
+    cueEntry('\xAA', 1);
+    dao = BigEndian(dao.size() + 22, 4) + std::string(14, '\0') + "\x20\x01\x01" +
           static_cast<char>(tracks.size()) + dao;
-    dao = BigEndian(dao.size() + 4, 4) + dao;
-    return NrgFooter(image,
-                     NrgChunk(v2 ? "CUEX" : "CUES", cue) + NrgChunk(v2 ? "DAOX" : "DAOI", dao) +
-                         NrgChunk("SINF", BigEndian(1, 4)) + NrgChunk("MTYP", BigEndian(1, 4)) +
-                         NrgChunk("END!", ""),
-                     v2);
+    return NrgFile(image,
+                   NrgChunk(v2 ? "CUEX" : "CUES", cue) + NrgChunk(v2 ? "DAOX" : "DAOI", dao) +
+                       NrgChunk("SINF", BigEndian(1, 4)) + NrgChunk("MTYP", BigEndian(1, 4)),
+                   v2);
 }
 
 std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2)
 {
     std::string image, etn;
-    uint64_t lba = 0; // counted without the gaps, as most writers do
-    for (const DiscTrack& track : tracks) {
-        const int w = v2 ? 8 : 4;
+    const int w = v2 ? 8 : 4;
+    for (const DiscTrack& track : tracks) { // positions counted without the gaps, as most do
         etn += BigEndian(image.size(), w) + BigEndian(track.data.size(), w) + BigEndian(6, 4) +
-               BigEndian(lba, 4) + BigEndian(0, 4) +
+               BigEndian(image.size() / kRaw, 4) + BigEndian(0, 4) +
                (v2 ? BigEndian(track.data.size() / kRaw, 4) : "");
         image += track.data;
-        lba += track.data.size() / kRaw;
     }
-    return NrgFooter(image,
-                     NrgChunk(v2 ? "ETN2" : "ETNF", etn) +
-                         NrgChunk("SINF", BigEndian(tracks.size(), 4)) + NrgChunk("END!", ""),
-                     v2);
-}
-
-std::string CcdImage(const std::vector<DiscTrack>& tracks)
-{
-    std::string image;
-    for (const DiscTrack& track : tracks)
-        image += track.pregap + track.data;
-    return image;
+    return NrgFile(
+        image, NrgChunk(v2 ? "ETN2" : "ETNF", etn) + NrgChunk("SINF", BigEndian(tracks.size(), 4)),
+        v2);
 }
 
 std::string CcdSheet(const std::vector<DiscTrack>& tracks)
 {
-    std::string entries, sections;
-    int count = 0;
-    const auto entry = [&](const std::string& point, int control, uint64_t lba) {
-        const uint64_t f = lba + 150;
-        entries += "[Entry " + std::to_string(count++) + "]\r\nSession=1\r\nPoint=" + point +
-                   "\r\nADR=0x01\r\nControl=0x0" + std::to_string(control) +
-                   "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" +
-                   std::to_string(f / 4500) + "\r\nPSec=" + std::to_string(f / 75 % 60) +
-                   "\r\nPFrame=" + std::to_string(f % 75) + "\r\nPLBA=" + std::to_string(lba) +
-                   "\r\n";
+    const auto entry = [](unsigned n, unsigned point, unsigned lba) {
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "[Entry %u]\r\nSession=1\r\nPoint=0x%02x\r\nADR=0x01\r\nControl=0x04\r\n"
+                      "TrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\n"
+                      "PMin=%u\r\nPSec=%u\r\nPFrame=%u\r\nPLBA=%u\r\n",
+                      n, point, (lba + 150) / 4500, (lba + 150) / 75 % 60, (lba + 150) % 75, lba);
+        return std::string(text);
     };
-    entry("0xa0", 4, (1 * 60 + 32) * 75 - 150); // first track 1, a CD-ROM XA disc
-    entry("0xa1", 4, tracks.size() * 4500 - 150);
-    entry("0xa2", 4, CcdImage(tracks).size() / kRaw);
-    uint64_t at = 0;
-    for (size_t t = 0; t < tracks.size(); ++t) {
-        char point[24];
-        std::snprintf(point, sizeof point, "0x%02zx", t + 1);
-        const uint64_t index1 = at + tracks[t].pregap.size() / kRaw;
-        entry(point, 4, index1);
+    std::string points, sections; // the tracks' entries (after the three of the disc) and sections
+    unsigned at = 0, count = static_cast<unsigned>(tracks.size());
+    for (unsigned t = 0; t < count; ++t) {
+        const unsigned index1 = at + tracks[t].pregap.size() / kRaw;
+        points += entry(t + 3, t + 1, index1);
         sections += "[TRACK " + std::to_string(t + 1) + "]\r\nMODE=2\r\n" +
                     (t == 0 ? "" : "INDEX 0=" + std::to_string(at) + "\r\n") +
                     "INDEX 1=" + std::to_string(index1) + "\r\n";
         at = index1 + tracks[t].data.size() / kRaw;
     }
-    return "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(count) +
+    // First track 1 on a CD-ROM XA disc, the last track, the lead-out.
+    return "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(count + 3) +
            "\r\nSessions=1\r\nDataTracksScrambled=0\r\nCDTextLength=0\r\n[Session 1]\r\n"
            "PreGapMode=2\r\nPreGapSubC=0\r\n" +
-           entries + sections;
+           entry(0, 0xa0, (1 * 60 + 32) * 75 - 150) + entry(1, 0xa1, count * 4500 - 150) +
+           entry(2, 0xa2, at) + points + sections;
 }
 
 std::vector<DiscTrack> SplitDisc(const std::string& bin,

@@ -47,18 +47,14 @@ void WriteFile(const std::string& path, const std::string& bytes); // throws whe
 struct DiscTrack {
     std::string pregap, data;
 };
-// A Nero image, disc-at-once: 150 lead-in sectors of zeros first, then every track, then the
-// chunks: a cue chunk (CUES/CUEX), DAOI/DAOX, SINF, MTYP, END!, and the NERO (v1) or NER5 (v2)
+// A Nero image, disc-at-once: track 1's 150 lead-in sectors (zeros) first, then every track, then
+// the chunks: a cue chunk (CUES/CUEX), DAOI/DAOX, SINF, MTYP, END!, and the NERO (v1) or NER5 (v2)
 // footer. `sector` 2336 stores each sector without its 16 bytes of sync and header (mode 0x03).
-// `leadIn` sectors stand first as track 1's index 00 (150 on a real disc).
-std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector = 2352,
-                   size_t leadIn = 150);
+std::string NrgDao(const std::vector<DiscTrack>& tracks, bool v2, size_t sector = 2352);
 // A Nero image, track-at-once: each track's index-1 part only (no pregaps), ETNF/ETN2.
 std::string NrgTao(const std::vector<DiscTrack>& tracks, bool v2);
-// A CloneCD sheet for the .img that is every track's pregap and data back to back (CcdImage).
+// A CloneCD sheet for the .img that is the tracks back to back (the BIN they were split from).
 std::string CcdSheet(const std::vector<DiscTrack>& tracks);
-std::string CcdImage(const std::vector<DiscTrack>& tracks);
-// The tracks of a one-BIN CUE image given the sector numbers where each track's pregap and
-// index 1 begin (pregap == index1 for none).
+// The tracks of a BIN given the sectors where each one's pregap and index 1 begin (equal for none).
 std::vector<DiscTrack> SplitDisc(const std::string& bin,
                                  const std::vector<std::pair<size_t, size_t>>& starts);
