@@ -28,9 +28,8 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
 {
     const std::string clean = SampleTrack(), damaged = Zeroed(clean, 100);
     const std::string done = "\xFE completed. o.mpg written.\n";
-    const std::vector<DiscTrack> withAudio =
-        SplitDisc(ReadFile(SamplePath("vcd/sample.bin")) + Filler(20 * kRaw),
-                  {{0, 0}, {300, 450}, {862, 862}});
+    const std::string disc = ReadFile(SamplePath("vcd/sample.bin")) + Filler(20 * kRaw);
+    const std::vector<DiscTrack> withAudio = SplitDisc(disc, {{0, 0}, {300, 450}, {862, 862}});
     // -w2352 copies whole strides from the first pack's payload on: its output is the source
     // from there, while the sectors still begin 24 bytes earlier.
     ExpectAll({
@@ -66,7 +65,7 @@ TEST(ReviewedVerify, SectorsCheckedOnTheSourcesGrid)
          Korvane("-verify -track3 -cue2raw in.ccd o",
                  {{"in.ccd",
                    ReplaceAll(CcdSheet(withAudio), "[TRACK 3]\r\nMODE=2", "[TRACK 3]\r\nMODE=0")},
-                  {"in.img", CcdImage(withAudio)}})
+                  {"in.img", disc}})
              .Exits(
                  0,
                  "\xFE completed. Track(s) written.\n\n"
