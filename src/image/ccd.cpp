@@ -19,6 +19,8 @@ constexpr const char* kKind = "CloneCD";
 constexpr uint32_t kSector = 2352;
 constexpr int kMostEntries = 200;
 constexpr long kLeadOut = 0xA2;
+constexpr long kFirstPointer = 0xA0; // first track; then last track, lead-out, session pointers
+constexpr long kLastPointer = 0xFF;
 constexpr long kLastTrack = 99;
 constexpr long kLargestValue = 0x7FFFFFFF;
 constexpr long kAbsent = LONG_MIN;
@@ -147,8 +149,16 @@ private:
                 Malformed("no [" + where + "]");
             const Section& entry = found->second;
             const long point = Number(entry, where, "point");
-            if (point != kLeadOut && (point < 1 || point > kLastTrack))
+            if (point >= kFirstPointer && point <= kLastPointer && point != kLeadOut)
                 continue; // first and last track, session pointers
+            if (point != kLeadOut && (point < 1 || point > kLastTrack)) {
+                // Refused once the [TRACK] sections are matched: a track's section left
+                // without its point says more.
+                if (strayPoint_.empty())
+                    strayPoint_ = "[" + where + "] Point " + std::to_string(point) +
+                                  ", neither a track (1 to 99) nor a pointer (0xa0 to 0xff)";
+                continue;
+            }
             const long plba = Number(entry, where, "plba");
             const long m = Number(entry, where, "pmin", false),
                        s = Number(entry, where, "psec", false),
@@ -190,6 +200,8 @@ private:
             if (!known)
                 Malformed("[" + name + "] has no matching track entry");
         }
+        if (!strayPoint_.empty())
+            Malformed(strayPoint_);
         for (CcdTrack& track : tracks_) {
             const std::string where = "TRACK " + std::to_string(track.number);
             const auto found = sections_.find(Lower(where));
@@ -254,6 +266,8 @@ private:
         for (size_t t = 0; t < tracks_.size(); ++t) {
             const CcdTrack& track = tracks_[t];
             const long end = t + 1 < tracks_.size() ? tracks_[t + 1].indexes.front() : leadOut_;
+            const int16_t mode =
+                HeaderMode(file, static_cast<uint64_t>(track.plba) * kSector, kSector, track.mode);
             for (size_t i = 0; i < track.indexes.size(); ++i) {
                 const long from = track.indexes[i];
                 const long to = i + 1 < track.indexes.size() ? track.indexes[i + 1] : end;
@@ -264,7 +278,7 @@ private:
                     continue;
                 AddRecord(file, static_cast<uint32_t>(from * kSector),
                           static_cast<uint32_t>(to * kSector), static_cast<int32_t>(kSector), from,
-                          track.mode);
+                          mode);
             }
         }
     }
@@ -272,6 +286,7 @@ private:
     std::map<std::string, Section> sections_;
     std::vector<CcdTrack> tracks_;
     long leadOut_ = kAbsent;
+    std::string strayPoint_; // the first entry whose point is neither a track nor a pointer
 };
 
 } // namespace

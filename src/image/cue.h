@@ -79,6 +79,11 @@ std::string SheetFolder();
 void AddRecord(int16_t file, uint32_t start, uint32_t end, int32_t sectorSize, int64_t lba,
                int16_t mode);
 
+// The mode (1 or 2) the header of the raw sector at byte `at` of file `file` gives; `declared`
+// when sectors of `sectorSize` bytes carry no header or that one has none. A sheet's mode field
+// is sometimes wrong; the sectors' own headers are what -verify holds them to.
+int16_t HeaderMode(int16_t file, uint64_t at, uint32_t sectorSize, int16_t declared);
+
 // Ends the run: `source` is a malformed image of the kind `kind`, for `fault`.
 [[noreturn]] void RefuseImage(const char* kind, const std::string& fault);
 

@@ -285,7 +285,8 @@ private:
             lba += static_cast<int64_t>((to - from) / size);
         };
         for (size_t t = 0; t < tracks_.size(); ++t) {
-            const NrgTrack& track = tracks_[t];
+            NrgTrack& track = tracks_[t];
+            track.mode = HeaderMode(file, track.index1, track.sectorSize, track.mode);
             // Track 1's index 00 is the lead-in before 00:02:00, which a BIN doesn't hold either.
             if (t > 0 && track.index1 > track.index0)
                 add(track.index0, track.index1, track.sectorSize, track.mode);
@@ -326,13 +327,14 @@ private:
             if (length % size != 0)
                 Malformed(TrackName(t) + " is not a whole number of its " + std::to_string(size) +
                           "-byte sectors");
+            const int16_t sectorMode = HeaderMode(file, offset, size, SectorMode(mode));
             // Every track after the first follows a 150-sector gap that was never stored.
             if (t > 0) {
-                AddRecord(file, 0, 0, static_cast<int32_t>(size), lba, SectorMode(mode));
+                AddRecord(file, 0, 0, static_cast<int32_t>(size), lba, sectorMode);
                 lba += kGapSectors;
             }
             AddRecord(file, Offset(offset), Offset(offset + length), static_cast<int32_t>(size),
-                      lba, SectorMode(mode));
+                      lba, sectorMode);
             lba += static_cast<int64_t>(length / size);
             previousEnd = offset + length;
         }

@@ -111,11 +111,11 @@ public:
     // hold braces; blocks nest.
     void SkipBlockRest()
     {
-        const std::string line = Line();
+        const size_t opened = at_;
         for (int depth = 1; depth > 0;) {
             SkipBlanksAndComments();
             if (at_ >= text_.size())
-                Malformed("a CD_TEXT block opened on line " + line + " and never closed");
+                Malformed("a CD_TEXT block opened on line " + LineAt(opened) + " and never closed");
             const char c = text_[at_];
             if (c == '"') {
                 String();
@@ -126,10 +126,13 @@ public:
         }
     }
 
-    std::string Line() const
+    std::string Line() const { return LineAt(at_); }
+
+    // Counted only for a refusal: counting at every token would make a long sheet quadratic.
+    std::string LineAt(size_t at) const
     {
         size_t line = 1;
-        for (size_t i = 0; i < at_ && i < text_.size(); ++i)
+        for (size_t i = 0; i < at && i < text_.size(); ++i)
             line += text_[i] == '\n';
         return std::to_string(line);
     }
@@ -195,13 +198,13 @@ private:
     {
         Token t;
         t.kind = Kind::kString;
-        const std::string line = Line();
+        const size_t opened = at_;
         for (++at_;; ++at_) {
             if (at_ >= text_.size() || text_[at_] == '\n' || text_[at_] == '\r')
-                Malformed("a string not closed on line " + line);
+                Malformed("a string not closed on line " + LineAt(opened));
             const char c = text_[at_];
             if (c == '\t')
-                Malformed("a tab inside a string on line " + line);
+                Malformed("a tab inside a string on line " + LineAt(opened));
             if (c == '"') {
                 ++at_;
                 return t;
@@ -349,6 +352,8 @@ private:
     {
         if (name == "-")
             Malformed("data from standard input (\"-\")");
+        if (name.find('\0') != std::string::npos)
+            Malformed("a file name holding a NUL byte (\\000), which no file name can hold");
         const auto found = files_.find(name);
         if (found != files_.end())
             return found->second;
@@ -465,6 +470,9 @@ private:
     {
         const std::string& w = t.text;
         if (w == "PREGAP") {
+            // Zeros before the track's data: after it, the gap would swallow that data.
+            if (!track.spans.empty())
+                Malformed("a PREGAP after the data of track " + std::to_string(tracks_.size()));
             ZeroStatement(track, Expect(Kind::kMsf, "pregap length").number * track.sectorSize);
             MarkStart(track, track.length);
         } else if (w == "DATAFILE") {
