@@ -358,7 +358,7 @@ int16_t FindImageFile(const std::string& name, const char* sheetKind, bool besid
         ambiguous += "\n";
     }
     Fatal("%s could not be opened or accessed.\nThe filename specified inside the %s file could "
-          "be wrong\n%sTried, in order: %s\n\n",
+          "be wrong\n\n%sTried, in order: %s\n",
           besideSheet ? tries[0].c_str() : Rewritten(name).c_str(), sheetKind, ambiguous.c_str(),
           listed.c_str());
 }

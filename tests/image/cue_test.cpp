@@ -172,7 +172,7 @@ TEST(CueSheet, TablesAndRefusals)
              .Exits(1, kIncomplete)},
         {"a BIN name too long to exist",
          Korvane("-cue2raw f.cue o", Beside("FILE " + std::string(5000, 'W') + " BINARY\n", image))
-             .Exits(1, std::string(5000, 'w') + "\"\n\n")},
+             .Exits(1, std::string(5000, 'w') + "\"\n")},
         {"a sheet of 1 MiB is still a sheet",
          Korvane("-track02 -cue2mpg f.cue o.mpg", Beside(Padded(x, 1 << 20), image))
              .Exits(0, kClosed, {{"o.mpg", MpegBlocks(10).substr(6 * kPack)}})},
@@ -190,14 +190,14 @@ TEST(CueSheet, TablesAndRefusals)
                  Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))
              .Exits(0, kClosed, {{"o01.raw", image.substr(kRaw)}, {"o02.raw", ""}})}};
     const std::string wrong = " could not be opened or accessed.\nThe filename specified inside "
-                              "the CUE file could be wrong\nTried, in order: ";
+                              "the CUE file could be wrong\n\nTried, in order: ";
     const Files refusals{
         {"bad-no-file", "Error in CUE file!  Missing FILE information.\n\n"},
         {"bad-99-records", "Total tracks over 98.  Possible error in CUE file.\n\n"},
         {"bad-bin-name",
-         "disc/music.bin" + wrong + "\"DISC\\MUSIC.BIN\", \"disc/music.bin\", \"MUSIC.BIN\"\n\n"},
+         "disc/music.bin" + wrong + "\"DISC\\MUSIC.BIN\", \"disc/music.bin\", \"MUSIC.BIN\"\n"},
         {"bad-second-bin", "missing (track 2).bin" + wrong +
-                               "\"Missing (Track 2).bin\", \"missing (track 2).bin\"\n\n"}};
+                               "\"Missing (Track 2).bin\", \"missing (track 2).bin\"\n"}};
     // the others: kIncomplete
     for (const auto& fixture : std::filesystem::directory_iterator(KORVANE_FIXTURES)) {
         const std::string name = fixture.path().stem().string(); // the fault it carries

@@ -138,7 +138,7 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
         {"bad-fifo", "data from a FIFO, which can't be read twice"},
         {"bad-standard-input", "data from standard input (\"-\")"},
         {"bad-data-file-missing",
-         "\"s/C:\\VCD\\gone.bin\", \"s/c:/vcd/gone.bin\", \"s/gone.bin\"\n\n"},
+         "\"s/C:\\VCD\\gone.bin\", \"s/c:/vcd/gone.bin\", \"s/gone.bin\"\n"},
         {"bad-99-records", "f.toc describes more than 98 track records (indexes); Korvane's table "
                            "holds 98.\n\n"},
     };
@@ -159,21 +159,23 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(kFixtures), {}), runs.size() + 3);
     // Data files not found: two names that differ only in case are not taken, and every try is
     // listed; a CloneCD sheet's .img, in the words for it.
-    runs.push_back({"bad-bin-name-case",
-                    Korvane("-cue2mpg s/f.cue o",
-                            {{"s/f.cue", kCue}, {"s/DISC.BIN", bin}, {"s/disc.bin", bin}})
-                        .Exits(1, "c:/vcd/rips/disc.bin could not be opened or accessed.\nThe "
-                                  "filename specified inside the CUE file could be wrong\nSeveral "
-                                  "files in s/ differ from Disc.Bin only in letter case; none was "
-                                  "taken: DISC.BIN disc.bin\nTried, in order: "
-                                  "\"C:\\VCD\\Rips\\Disc.Bin\", \"c:/vcd/rips/disc.bin\", "
-                                  "\"s/C:\\VCD\\Rips\\Disc.Bin\", \"s/c:/vcd/rips/disc.bin\", "
-                                  "\"s/Disc.Bin\"\n\n")});
-    runs.push_back({"bad-img-missing",
-                    Korvane("-cue2mpg s/f.ccd o", {{"s/f.ccd", CcdSheet(Tracks())}})
-                        .Exits(1, "s/f.img could not be opened or accessed.\nThe filename "
-                                  "specified inside the CCD file could be wrong\nTried, in order: "
-                                  "\"s/f.img\"\n\n")});
+    runs.push_back(
+        {"bad-bin-name-case",
+         Korvane("-cue2mpg s/f.cue o",
+                 {{"s/f.cue", kCue}, {"s/DISC.BIN", bin}, {"s/disc.bin", bin}})
+             .Exits(1, "c:/vcd/rips/disc.bin could not be opened or accessed.\nThe "
+                       "filename specified inside the CUE file could be wrong\n\nSeveral "
+                       "files in s/ differ from Disc.Bin only in letter case; none was "
+                       "taken: DISC.BIN disc.bin\nTried, in order: "
+                       "\"C:\\VCD\\Rips\\Disc.Bin\", \"c:/vcd/rips/disc.bin\", "
+                       "\"s/C:\\VCD\\Rips\\Disc.Bin\", \"s/c:/vcd/rips/disc.bin\", "
+                       "\"s/Disc.Bin\"\n")});
+    runs.push_back(
+        {"bad-img-missing",
+         Korvane("-cue2mpg s/f.ccd o", {{"s/f.ccd", CcdSheet(Tracks())}})
+             .Exits(1, "s/f.img could not be opened or accessed.\nThe filename "
+                       "specified inside the CCD file could be wrong\n\nTried, in order: "
+                       "\"s/f.img\"\n")});
     // Nero images carry their faults in binary chunks: each is a good image with `bytes` written
     // `at` bytes into the payload of its last chunk `id`.
     const std::string v1 = NrgDao(Tracks(), false), v2 = NrgDao(Tracks(), true),
