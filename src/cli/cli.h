@@ -20,9 +20,6 @@ void PrintUsage();
 // Prints the usage text and ends the process with status 0.
 [[noreturn]] void Help();
 
-// Prints the option list of the run settings, then an empty line.
-void ShowStats();
-
 // On a terminal, puts in place of standard output a stream that draws the console for it (the
 // status bullet in the terminal's character set, no leftovers of lines rewritten in place); pipes
 // and files keep the program's bytes as they are.

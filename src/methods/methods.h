@@ -15,6 +15,9 @@ void cif2mpg();
 void mpg2mpg();
 void mpg2dat();
 
+// Prints the option list of the run settings, then an empty line.
+void ShowStats();
+
 // Rebuilds `destDir` from `baseFile` with the two-digit `index` inserted before
 // the last dot of the path.
 void AddTrackIndex(int index);

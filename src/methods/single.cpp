@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli.h"
 #include "engine/engine.h"
 #include "io/io.h"
 #include "image/sector.h"
