@@ -1,6 +1,5 @@
 // On a terminal the bullet is drawn in its character set and lines rewritten in place keep no
-// leftovers, while the method's words stay in sight behind the progress; pipes get the bytes as
-// they are.
+// leftovers; pipes get the bytes as they are.
 #include <algorithm>
 
 #include "harness.h"

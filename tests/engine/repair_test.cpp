@@ -58,14 +58,11 @@ TEST(Repairs, FirstBlockBrokenBlocksAndBumper)
         return Korvane("-mpg2mpg "s + option + " in.mpg out.mpg", {{"in.mpg", in}})
             .Exits(0, "written.\n" + report, {{"out.mpg", out}});
     };
-    // 00 00 at a payload's end and an EDC beginning 01 B9 are no end code; the real one ends
-    // sector 0's payload, so the transfer starts on its EDC: a broken block.
-    std::string image =
-        RawSectors(MpegBlocks(1).replace(2320, 4, kEnd) + std::string(kPack, '\0') + MpegBlocks(4));
-    image.replace(2348, 4, "\x11\x22\x33\x44").replace(kRaw + 2348, 2, "\x01\xB9");
     // The first MPEG track's end code ends a payload: its transfer starts on the EDC, a broken
-    // block, and resumes at the next pack but one. The second track keeps its end code.
-    const std::string t = MpegBlocks(8, 2).replace(2 * kPack - 4, 4, kEnd),
+    // block, and resumes at the next pack but one. 00 00 ending a later payload before an EDC that
+    // begins 01 B9 is no end code. The second track keeps its end code.
+    const std::string t = Placed(MpegBlocks(8, 2),
+                                 {{2 * kPack - 4, kEnd}, {4 * kPack - 2, "\0\0"s}}),
                       s = MpegBlocks(6).replace(2 * kPack - 4, 4, kEnd);
     ExpectAll({
         {"a first block without padding gets the initial sequence",
@@ -78,13 +75,10 @@ TEST(Repairs, FirstBlockBrokenBlocksAndBumper)
         {"the bumper is cut at its last end code", fix("-nobumper", bumper, b, Fixed(0))},
         {"an end code in the last window before the limit counts",
          fix("-nobumper", nearLimit, nearLimit.substr(4004), Fixed(0))},
-        {"an end code across a raw sector's payload and EDC is refused",
-         Korvane("-raw2mpg -nobumper in.raw out.mpg", {{"in.raw", image}})
-             .Exits(0, "written.\n" + kApplied + Fixed(1),
-                    {{"out.mpg", InitialSequence() + MpegBlocks(4)}})},
-        {"a bumper is cut once per run, each pre-scan inside its own track",
+        {"a bumper is cut once per run, each pre-scan inside its own track, on payload bytes only",
          Korvane("-cue2mpg -nobumper in.cue o",
-                 {{"in.bin", std::string(kRaw, '\0') + RawSectors(t) + RawSectors(s)},
+                 {{"in.bin", Placed(std::string(kRaw, '\0') + RawSectors(t) + RawSectors(s),
+                                    {{4 * kRaw + 2348, "\x01\xB9"}})},
                   {"in.cue", Sheet("in.bin", {"00:00:00", "00:00:01", "00:00:09"})}})
              .Exits(0, "written.\n\n" + kApplied + Fixed(1),
                     {{"o01.mpg", InitialSequence() + t.substr(3 * kPack)},
