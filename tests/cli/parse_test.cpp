@@ -34,12 +34,9 @@ TEST(CommandLine, UsageNamesOptionsAndRefusals)
                            "\nCUE source --> movie.cue\nMPEG destination --> out.mpg\n"
                            "Extraction method --> cue2mpg\nmovie.cue could not be opened "
                            "or accessed.\nFile may not exist.\n\n")},
-        {"long names; nothing after the destination is read; mpg2mpg's own sizes",
-         Korvane("-mpg2mpg " + n + " " + n + ".mpg -fix")
+        {"long names; nothing after the destination is read; mpg2mpg's sizes win over -r and -w",
+         Korvane("-r100 -w200 -mpg2mpg " + n + " " + n + ".mpg -fix")
              .Exits(1, Missing(n + ".mpg", n + ".mpg", Sizes(2324, 2324)))},
-        {"cif2mpg's sizes win over -r and -w",
-         Korvane("-r100 -w200 -cif2mpg c d")
-             .Exits(1, Missing("c.cif", "d.mpg", Sizes(2332, 2324)))},
         {"options in any case; -nobumper brings -fix; the option list in its order",
          Korvane("-nobumper -r2352 -W2324 -track2 -Raw2Mpg s t")
              .Exits(1,
