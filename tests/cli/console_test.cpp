@@ -31,18 +31,18 @@ std::vector<std::string> Screen(std::string bytes)
 
 TEST(Console, DrawnForTheTerminalUnchangedElsewhere)
 {
-    const std::pair<Golden, std::vector<std::string>> table[] = {
-        // The closing line printed over the last track's writing line kept "riting...".
-        {Korvane("-cue2mpg in.cue out",
+    const std::tuple<const char*, Golden, std::vector<std::string>> table[] = {
+        {"the closing line printed over the last track's writing line kept 'riting...'",
+         Korvane("-cue2mpg in.cue out",
                  {{"in.cue", Sheet("in.bin", {"00:00:00", "00:00:01"})},
                   {"in.bin", std::string(kRaw, '\0') + RawSectors(MpegBlocks(3))}}),
          {"# completed. Track(s) written."}},
-        // The progress hid the method's words.
-        {Korvane("-mpg2mpg in.mpg out", {{"in.mpg", MpegBlocks(3)}}),
+        {"the progress hid the method's words",
+         Korvane("-mpg2mpg in.mpg out", {{"in.mpg", MpegBlocks(3)}}),
          {"# 0% [00:00:00]   -> writing...", "# completed. out.mpg written."}}};
-    for (const auto& [run, shown] : table)
+    for (const auto& [fault, run, shown] : table)
         for (const std::string locale : {"C.UTF-8", "C"}) {
-            SCOPED_TRACE(run.args[0] + " under " + locale);
+            SCOPED_TRACE(fault + (" under " + locale));
             TempDir dir;
             for (const auto& [name, bytes] : run.inputs)
                 WriteFile(dir / name, bytes);
