@@ -291,10 +291,4 @@ private:
 
 } // namespace
 
-void ReadCCDSheet()
-{
-    std::string text;
-    if (!ReadSheetText(*source, text))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
-    CcdReader(text).Read();
-}
+void ReadCCDSheet() { CcdReader(SourceSheetText()).Read(); }

@@ -389,11 +389,24 @@ void RefuseImage(const char* kind, const std::string& fault)
     Fatal("%s is not a valid %s image: %s.\n\n", source->c_str(), kind, fault.c_str());
 }
 
+void RefuseUnopenedSource()
+{
+    Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+}
+
+std::string SourceSheetText()
+{
+    std::string text;
+    if (!ReadSheetText(*source, text))
+        RefuseUnopenedSource();
+    return text;
+}
+
 void ReadCUESheet()
 {
     cueFile = OpenSheetFile(*source);
     if (cueFile == nullptr)
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     Sheet sheet;
     std::string word;
     while (ReadWord(sheet, word)) {

@@ -92,7 +92,7 @@ Format Recognise()
     RefuseIrregularSheet(*source);
     uint32_t length = 0;
     if (!MeasureSourceFile(*source, length))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     uint8_t tail[kFooterBytes] = {};
     if (length >= 8) {
         const size_t n = length < kFooterBytes ? length : kFooterBytes;

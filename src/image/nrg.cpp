@@ -360,6 +360,6 @@ void ReadNRGImage()
 {
     uint32_t length = 0;
     if (!MeasureSourceFile(*source, length))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     NrgReader(*source, length).Read();
 }
