@@ -242,9 +242,7 @@ private:
     // NAME.img beside NAME.ccd: the sheet names no file.
     int16_t FindImage()
     {
-        const std::string& path = *source;
-        const size_t slash = path.rfind('/');
-        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        std::string name = source->substr(SheetFolder().size());
         const size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0)
             name.erase(dot);
