@@ -44,8 +44,6 @@ constexpr SectorLayout kRawMode1{RAW_SECTOR_SIZE, MODE1_PAYLOAD_OFFSET, true, fa
 constexpr SectorLayout kMode2NoHeader{MODE2_SECTOR_SIZE, SUBHEADER_SIZE, false, true};
 constexpr SectorLayout kCif{CIF_SECTOR_SIZE, SUBHEADER_SIZE, false, false};
 
-constexpr size_t kAddressAt = sizeof kSectorSync; // minute, second, frame
-constexpr size_t kModeAt = kAddressAt + 3;
 constexpr uint32_t kRunLines = 10;
 constexpr int32_t kFramesPerSecond = 75;
 constexpr int32_t kFramesPerMinute = 60 * kFramesPerSecond;
@@ -117,8 +115,8 @@ unsigned CheckSector(const uint8_t* head, const uint8_t* rest, int32_t& address)
     if (v.layout.hasHeader) {
         if (std::memcmp(head, kSectorSync, sizeof kSectorSync) != 0)
             return kNoSync; // nothing else of it can be trusted
-        address = ParseAddress(head + kAddressAt);
-        if (head[kModeAt] != v.mode)
+        address = ParseAddress(head + SECTOR_ADDRESS_OFFSET);
+        if (head[SECTOR_MODE_OFFSET] != v.mode)
             faults |= kBadMode;
     }
     if (v.mode != 2)
