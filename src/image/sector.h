@@ -36,6 +36,12 @@ extern const uint8_t mpeg_sync[5];
 // MPEG end code (ISO 11172 end code).
 extern const uint8_t mpeg_end_code[4];
 
+// Disc positions: 75 frames (sectors) a second, and the two seconds before
+// sector 0 of a disc, which is 00:02:00.
+constexpr int32_t FRAMES_PER_SECOND = 75;
+constexpr int32_t FRAMES_PER_MINUTE = 60 * FRAMES_PER_SECOND;
+constexpr int32_t LEAD_IN_FRAMES = 2 * FRAMES_PER_SECOND;
+
 // Binary-coded decimal of 0..74, for the second and frame bytes.
 extern const std::array<uint8_t, 75> kBcd;
 
