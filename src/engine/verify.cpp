@@ -44,12 +44,7 @@ constexpr SectorLayout kRawMode1{RAW_SECTOR_SIZE, MODE1_PAYLOAD_OFFSET, true, fa
 constexpr SectorLayout kMode2NoHeader{MODE2_SECTOR_SIZE, SUBHEADER_SIZE, false, true};
 constexpr SectorLayout kCif{CIF_SECTOR_SIZE, SUBHEADER_SIZE, false, false};
 
-constexpr size_t kAddressAt = sizeof kSectorSync; // minute, second, frame
-constexpr size_t kModeAt = kAddressAt + 3;
 constexpr uint32_t kRunLines = 10;
-constexpr int32_t kFramesPerSecond = 75;
-constexpr int32_t kFramesPerMinute = 60 * kFramesPerSecond;
-constexpr int32_t kLeadInFrames = 2 * kFramesPerSecond; // sector 0 of a disc is 00:02:00
 constexpr int32_t kUnknown = -1;
 
 // Consecutive damaged sectors.
@@ -99,14 +94,14 @@ bool BcdValue(uint8_t byte, int limit, int& value)
 int32_t ParseAddress(const uint8_t* at)
 {
     int minute = 0, second = 0, frame = 0;
-    if (!BcdValue(at[1], 60, second) || !BcdValue(at[2], kFramesPerSecond, frame))
+    if (!BcdValue(at[1], 60, second) || !BcdValue(at[2], FRAMES_PER_SECOND, frame))
         return kUnknown;
-    const int32_t inMinute = second * kFramesPerSecond + frame;
-    if (v.expected != kUnknown && at[0] * kFramesPerMinute + inMinute == v.expected)
+    const int32_t inMinute = second * FRAMES_PER_SECOND + frame;
+    if (v.expected != kUnknown && at[0] * FRAMES_PER_MINUTE + inMinute == v.expected)
         return v.expected;
     if (!BcdValue(at[0], 100, minute))
         return kUnknown;
-    return minute * kFramesPerMinute + inMinute;
+    return minute * FRAMES_PER_MINUTE + inMinute;
 }
 
 // `head` holds the bytes before the payload, `rest` the others.
@@ -117,8 +112,8 @@ unsigned CheckSector(const uint8_t* head, const uint8_t* rest, int32_t& address)
     if (v.layout.hasHeader) {
         if (std::memcmp(head, kSectorSync, sizeof kSectorSync) != 0)
             return kNoSync; // nothing else of it can be trusted
-        address = ParseAddress(head + kAddressAt);
-        if (head[kModeAt] != v.mode)
+        address = ParseAddress(head + SECTOR_ADDRESS_OFFSET);
+        if (head[SECTOR_MODE_OFFSET] != v.mode)
             faults |= kBadMode;
     }
     if (v.mode != 2)
@@ -269,8 +264,8 @@ std::string Heading()
 std::string AddressText(int32_t frames)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", frames / kFramesPerMinute,
-                  frames / kFramesPerSecond % 60, frames % kFramesPerSecond);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", frames / FRAMES_PER_MINUTE,
+                  frames / FRAMES_PER_SECOND % 60, frames % FRAMES_PER_SECOND);
     return text;
 }
 
@@ -328,7 +323,7 @@ void VerifyRecord(int index, const TrackRecord& record)
 {
     nextTrack = index;
     nextMode = static_cast<uint8_t>(record.mode);
-    nextFirstFrame = record.mm * kFramesPerMinute + record.ss * kFramesPerSecond + record.ff;
+    nextFirstFrame = record.mm * FRAMES_PER_MINUTE + record.ss * FRAMES_PER_SECOND + record.ff;
     nextFirstOffset = record.startOffset;
 }
 
@@ -365,7 +360,7 @@ void VerifyBegin(const Transfer& t)
     v.layout = *layout;
     // A record's file need not begin at the disc's first sector (one file per track, a Nero
     // image's lead-in): its position comes from the record. A lone file starts at 00:02:00.
-    v.origin = kLeadInFrames + firstFrame - static_cast<int32_t>(firstOffset / layout->size);
+    v.origin = LEAD_IN_FRAMES + firstFrame - static_cast<int32_t>(firstOffset / layout->size);
     v.mode = mode;
     uint32_t start = counter;
     // An MPEG method starts at the first pack, in its sector's payload, whether it unwraps or

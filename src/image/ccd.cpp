@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "image/cue.h"
+#include "image/sector.h"
 #include "io/io.h"
 #include "settings/settings.h"
 
 namespace {
 
 constexpr const char* kKind = "CloneCD";
-constexpr uint32_t kSector = 2352;
 constexpr int kMostEntries = 200;
 constexpr long kLeadOut = 0xA2;
 constexpr long kFirstPointer = 0xA0; // first track; then last track, lead-out, session pointers
@@ -163,7 +163,8 @@ private:
             const long m = Number(entry, where, "pmin", false),
                        s = Number(entry, where, "psec", false),
                        f = Number(entry, where, "pframe", false);
-            if (m != kAbsent && s != kAbsent && f != kAbsent && (m * 60 + s) * 75 + f - 150 != plba)
+            if (m != kAbsent && s != kAbsent && f != kAbsent &&
+                (m * 60 + s) * FRAMES_PER_SECOND + f - LEAD_IN_FRAMES != plba)
                 Malformed("[" + where + "] PLBA " + std::to_string(plba) +
                           " disagrees with its PMin, PSec and PFrame");
             if (point == kLeadOut) {
@@ -242,18 +243,16 @@ private:
     // NAME.img beside NAME.ccd: the sheet names no file.
     int16_t FindImage()
     {
-        const std::string& path = *source;
-        const size_t slash = path.rfind('/');
-        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        std::string name = source->substr(SheetFolder().size());
         const size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0)
             name.erase(dot);
         const int16_t file = FindImageFile(name + ".img", "CCD", true);
         const uint64_t length = BinFileLength(static_cast<size_t>(file));
-        if (length % kSector != 0)
+        if (length % RAW_SECTOR_SIZE != 0)
             Malformed(BinFilePath(static_cast<size_t>(file)) +
                       " is not a whole number of 2352-byte sectors");
-        if (length < static_cast<uint64_t>(leadOut_) * kSector)
+        if (length < static_cast<uint64_t>(leadOut_) * RAW_SECTOR_SIZE)
             Malformed(BinFilePath(static_cast<size_t>(file)) +
                       " ends before the lead-out at sector " + std::to_string(leadOut_));
         return file;
@@ -267,7 +266,8 @@ private:
             const CcdTrack& track = tracks_[t];
             const long end = t + 1 < tracks_.size() ? tracks_[t + 1].indexes.front() : leadOut_;
             const int16_t mode =
-                HeaderMode(file, static_cast<uint64_t>(track.plba) * kSector, kSector, track.mode);
+                HeaderMode(file, static_cast<uint64_t>(track.plba) * RAW_SECTOR_SIZE,
+                           RAW_SECTOR_SIZE, track.mode);
             for (size_t i = 0; i < track.indexes.size(); ++i) {
                 const long from = track.indexes[i];
                 const long to = i + 1 < track.indexes.size() ? track.indexes[i + 1] : end;
@@ -276,9 +276,9 @@ private:
                               " past the track's end");
                 if (track.hasIndex0 && i == 0 && from == to)
                     continue;
-                AddRecord(file, static_cast<uint32_t>(from * kSector),
-                          static_cast<uint32_t>(to * kSector), static_cast<int32_t>(kSector), from,
-                          mode);
+                AddRecord(file, static_cast<uint32_t>(from * RAW_SECTOR_SIZE),
+                          static_cast<uint32_t>(to * RAW_SECTOR_SIZE),
+                          static_cast<int32_t>(RAW_SECTOR_SIZE), from, mode);
             }
         }
     }
@@ -291,10 +291,4 @@ private:
 
 } // namespace
 
-void ReadCCDSheet()
-{
-    std::string text;
-    if (!ReadSheetText(*source, text))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
-    CcdReader(text).Read();
-}
+void ReadCCDSheet() { CcdReader(SourceSheetText()).Read(); }

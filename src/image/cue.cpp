@@ -21,8 +21,6 @@ constexpr const char* kIncomplete =
     "CUE file is incomplete and is missing the necessary track information.\n\n";
 constexpr const char* kSizeWarning =
     "\n** BIN size does not match size expected in CUE file. **\n\n";
-constexpr int64_t kFramesPerSecond = 75;
-constexpr int64_t kFramesPerMinute = 4500;
 constexpr size_t kModeCharAt = 4; // MODE2/2352: the '2'
 constexpr size_t kSizeTextAt = 6; // MODE2/2352: "2352"
 constexpr size_t kSizeTextLength = 4;
@@ -191,7 +189,7 @@ void IndexStep(Sheet& sheet)
     record.sectorSize = sheet.sectorSize;
     record.file = static_cast<int16_t>(binFiles.empty() ? 0 : binFiles.size() - 1);
     record.mode = ModeOf(sheet);
-    sheet.frame[n] = mm * kFramesPerMinute + ss * kFramesPerSecond + ff;
+    sheet.frame[n] = mm * FRAMES_PER_MINUTE + ss * FRAMES_PER_SECOND + ff;
 }
 
 void HandleWord(Sheet& sheet, const std::string& word)
@@ -370,13 +368,13 @@ void AddRecord(int16_t file, uint32_t start, uint32_t end, int32_t sectorSize, i
     if (n >= MAX_TRACKS)
         Fatal("%s describes more than 98 track records (indexes); Korvane's table holds 98.\n\n",
               source->c_str());
-    if (lba < 0 || lba / kFramesPerMinute > INT16_MAX)
+    if (lba < 0 || lba / FRAMES_PER_MINUTE > INT16_MAX)
         Fatal("%s places a track at sector %lld, beyond any CD.\n\n", source->c_str(),
               static_cast<long long>(lba));
     totalTracks = static_cast<int16_t>(n);
-    track[n] = TrackRecord{static_cast<int16_t>(lba / kFramesPerMinute),
-                           static_cast<int16_t>(lba / kFramesPerSecond % 60),
-                           static_cast<int16_t>(lba % kFramesPerSecond),
+    track[n] = TrackRecord{static_cast<int16_t>(lba / FRAMES_PER_MINUTE),
+                           static_cast<int16_t>(lba / FRAMES_PER_SECOND % 60),
+                           static_cast<int16_t>(lba % FRAMES_PER_SECOND),
                            sectorSize,
                            start,
                            end,
@@ -389,11 +387,24 @@ void RefuseImage(const char* kind, const std::string& fault)
     Fatal("%s is not a valid %s image: %s.\n\n", source->c_str(), kind, fault.c_str());
 }
 
+void RefuseUnopenedSource()
+{
+    Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+}
+
+std::string SourceSheetText()
+{
+    std::string text;
+    if (!ReadSheetText(*source, text))
+        RefuseUnopenedSource();
+    return text;
+}
+
 void ReadCUESheet()
 {
     cueFile = OpenSheetFile(*source);
     if (cueFile == nullptr)
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     Sheet sheet;
     std::string word;
     while (ReadWord(sheet, word)) {

@@ -87,6 +87,12 @@ int16_t HeaderMode(int16_t file, uint64_t at, uint32_t sectorSize, int16_t decla
 // Ends the run: `source` is a malformed image of the kind `kind`, for `fault`.
 [[noreturn]] void RefuseImage(const char* kind, const std::string& fault);
 
+// Ends the run: `source` could not be opened.
+[[noreturn]] void RefuseUnopenedSource();
+
+// The whole text of the sheet at `source`; ends the run when it can't be opened.
+std::string SourceSheetText();
+
 // The readers of the other formats (same contract as ReadCUESheet).
 void ReadTOCSheet();
 void ReadNRGImage();

@@ -92,7 +92,7 @@ Format Recognise()
     RefuseIrregularSheet(*source);
     uint32_t length = 0;
     if (!MeasureSourceFile(*source, length))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     uint8_t tail[kFooterBytes] = {};
     if (length >= 8) {
         const size_t n = length < kFooterBytes ? length : kFooterBytes;
@@ -115,15 +115,14 @@ Format Recognise()
 
 int16_t HeaderMode(int16_t file, uint64_t at, uint32_t sectorSize, int16_t declared)
 {
-    constexpr size_t kModeAt = 15; // after the sync and the three address bytes
-    uint8_t head[kModeAt + 1];
+    uint8_t head[SECTOR_MODE_OFFSET + 1];
     if (sectorSize < RAW_SECTOR_SIZE ||
         ReadFileBytes(BinFilePath(static_cast<size_t>(file)), at, head, sizeof head) !=
             sizeof head ||
         std::memcmp(head, kSectorSync, sizeof kSectorSync) != 0 ||
-        (head[kModeAt] != 1 && head[kModeAt] != 2))
+        (head[SECTOR_MODE_OFFSET] != 1 && head[SECTOR_MODE_OFFSET] != 2))
         return declared;
-    return head[kModeAt];
+    return head[SECTOR_MODE_OFFSET];
 }
 
 void ReadImage()

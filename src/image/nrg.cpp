@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/cue.h"
+#include "image/sector.h"
 #include "io/io.h"
 #include "settings/settings.h"
 
@@ -232,7 +233,7 @@ private:
             } else {
                 const int m = FromBcd(e[5], "minute"), s = FromBcd(e[6], "second"),
                           f = FromBcd(e[7], "frame");
-                lba = (m * 60 + s) * 75 + f - 150;
+                lba = (m * 60 + s) * FRAMES_PER_SECOND + f - LEAD_IN_FRAMES;
             }
             if (lba < previous)
                 Malformed("cue entries whose positions go backwards");
@@ -360,6 +361,6 @@ void ReadNRGImage()
 {
     uint32_t length = 0;
     if (!MeasureSourceFile(*source, length))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
+        RefuseUnopenedSource();
     NrgReader(*source, length).Read();
 }

@@ -178,7 +178,7 @@ void BuildHeader(uint8_t* sector, SectorAddress address, const uint8_t subheader
 {
     std::memcpy(sector, kSectorSync, sizeof kSectorSync);
     PutAddress(sector, address);
-    sector[15] = kMode2;
+    sector[SECTOR_MODE_OFFSET] = kMode2;
     std::memcpy(sector + kSubheaderOffset, subheader, 8);
 }
 
@@ -188,9 +188,10 @@ const std::array<uint8_t, 75> kBcd = MakeBcd();
 
 void PutAddress(uint8_t* sector, SectorAddress address)
 {
-    sector[12] = static_cast<uint8_t>(address.minute & 0xFF);
-    sector[13] = kBcd[address.second];
-    sector[14] = kBcd[address.frame];
+    uint8_t* at = sector + SECTOR_ADDRESS_OFFSET;
+    at[0] = static_cast<uint8_t>(address.minute & 0xFF);
+    at[1] = kBcd[address.second];
+    at[2] = kBcd[address.frame];
 }
 
 void BuildDataSectorHeader(uint8_t header[FORM2_PAYLOAD_OFFSET], SectorAddress address)

@@ -24,8 +24,10 @@ constexpr uint32_t LEADING_SECTORS = 30;    // empty sectors that open a .dat ma
 // The 12 bytes that open every raw sector: 00, ten bytes FF, 00.
 inline constexpr uint8_t kSectorSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                             0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-constexpr size_t SUBHEADER_SIZE = 8;    // two copies of file, channel, submode, coding
-constexpr uint8_t SUBMODE_FORM2 = 0x20; // submode bit: Form 2 (2324 bytes of data)
+constexpr size_t SECTOR_ADDRESS_OFFSET = 12; // minute, second, frame, after the sync
+constexpr size_t SECTOR_MODE_OFFSET = 15;    // the mode byte, after the address
+constexpr size_t SUBHEADER_SIZE = 8;         // two copies of file, channel, submode, coding
+constexpr uint8_t SUBMODE_FORM2 = 0x20;      // submode bit: Form 2 (2324 bytes of data)
 
 // The DAT header template, written whole at the start of every .dat.
 extern const uint8_t vcdheader[DAT_HEADER_SIZE];
@@ -33,6 +35,12 @@ extern const uint8_t vcdheader[DAT_HEADER_SIZE];
 extern const uint8_t mpeg_sync[5];
 // MPEG end code (ISO 11172 end code).
 extern const uint8_t mpeg_end_code[4];
+
+// Disc positions: 75 frames (sectors) a second, and the two seconds before
+// sector 0 of a disc, which is 00:02:00.
+constexpr int32_t FRAMES_PER_SECOND = 75;
+constexpr int32_t FRAMES_PER_MINUTE = 60 * FRAMES_PER_SECOND;
+constexpr int32_t LEAD_IN_FRAMES = 2 * FRAMES_PER_SECOND;
 
 // Binary-coded decimal of 0..74, for the second and frame bytes.
 extern const std::array<uint8_t, 75> kBcd;

@@ -607,10 +607,4 @@ private:
 
 } // namespace
 
-void ReadTOCSheet()
-{
-    std::string text;
-    if (!ReadSheetText(*source, text))
-        Fatal("%s could not be opened or accessed.\nFile may not exist.\n\n", source->c_str());
-    TocReader(text).Read();
-}
+void ReadTOCSheet() { TocReader(SourceSheetText()).Read(); }
