@@ -1,8 +1,6 @@
 // -verify: the damaged sectors of a source reported while converting it, with
 // the outputs left exactly as a run without -verify writes them.
 
-#include <functional>
-
 #include "harness.h"
 
 namespace {
@@ -21,15 +19,6 @@ void PutForm1Sector(std::string& image, size_t n)
 {
     image.replace(n * kRaw + 15, kRaw - 15, kBin, 16 * kRaw + 15, kRaw - 15);
 }
-// The sectors without their first 16 bytes, cut to `size`.
-std::string Headerless(const std::string& raw, size_t size)
-{
-    std::string out;
-    for (size_t at = 0; at + kRaw <= raw.size(); at += kRaw)
-        out += raw.substr(at + 16, size);
-    return out;
-}
-
 // Each fault a rip shows, made in this order on track 2 at `sector` (a position in the damaged
 // track), with the address its header or its position gives.
 const struct Damage {
@@ -73,7 +62,7 @@ std::string AfterRepairs(size_t n)
 }
 // The report on the damaged track: `head`, then each run with its sector number
 // past `shift` and the place `where` gives it in the output.
-std::string Report(const std::string& head, size_t shift, std::function<std::string(size_t)> where)
+std::string Report(const std::string& head, size_t shift, std::string (*where)(size_t))
 {
     std::string report = head;
     for (const Damage& d : kDamage)
@@ -114,7 +103,9 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
     std::string everyTenth = kTrack;
     for (size_t n = 40; n <= 250; n += 10)
         ZeroSector(everyTenth, n);
-    std::string cif = Headerless(kTrack, kCif);
+    std::string cif; // the sectors without their first 16 bytes
+    for (size_t at = 0; at < kTrack.size(); at += kRaw)
+        cif += kTrack.substr(at + 16, kCif);
     BreakSubheaderCopy(cif, 100 * kCif);
     FlipPayloadByte(cif, 150 * kCif + 8); // a .cif carries no EDC to tell
     std::string nrgBin = kBin, zeroed = kTrack;
