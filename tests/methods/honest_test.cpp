@@ -9,29 +9,13 @@ TEST(HonestRuns, StatusNamesAndRefusals)
     const std::string blocks = MpegBlocks(6), raw = RawSectors(blocks),
                       bin = RawSectors(Filler(2 * kPack)) + RawSectors(MpegBlocks(7, 2), 2),
                       one = bin.substr(2 * kRaw, 3 * kRaw), two = bin.substr(5 * kRaw),
-                      sheet = Sheet("in.bin", {"00:00:00", "00:00:02", "00:00:05"}),
-                      tracks = "\n\xFE completed. Track(s) written.\n\n";
+                      sheet = Sheet("in.bin", {"00:00:00", "00:00:02", "00:00:05"});
     const Files image{{"in.cue", sheet}, {"in.bin", bin}}, mpg{{"a.mpg", blocks}},
-        rawIn{{"in.raw", raw}}, binIn{{"disc.bin", raw}};
-    // `command` refuses its source, in another layout than the method's, before any output.
-    const std::string stream = "a plain MPEG stream",
-                      rawTrack = "a BIN or raw track of 2352-byte sectors",
-                      cif = "a .cif image of 2332-byte sectors",
-                      dat = "a .dat of 2352-byte sectors",
-                      mounted = ".\nA .dat copied off a mounted disc looks like that too "
-                                "(2048-byte sectors, no headers): copy the disc as a CUE/BIN "
-                                "image and use -cue2mpg.\n";
-    const auto refused = [](const std::string& command, const Files& inputs,
-                            const std::string& isNot, const std::string& looks,
-                            const std::string& use) {
-        Golden g = Korvane(command, inputs);
-        const std::string source = g.args[g.args.size() - 2];
-        return g.Exits(1,
-                       source + " is not " + isNot + ": it looks like " + looks + "; use " + use);
-    };
-    const auto folder = [](const std::string& name) {
-        return name + " is a folder; name a file for the output.\n\n";
-    };
+        rawIn{{"in.raw", raw}};
+    const std::string folder = " is a folder; name a file for the output.\n\n",
+                      stream = "it looks like a plain MPEG stream; use -mpg2mpg.\nA .dat copied "
+                               "off a mounted disc looks like that too (2048-byte sectors, no "
+                               "headers): copy the disc as a CUE/BIN image and use -cue2mpg.\n";
     ExpectAll({
         {"the -fix loop wrecked whole-sector copies: a copying method turns the repairs before "
          "and after it off, no option line, no report",
@@ -44,32 +28,28 @@ TEST(HonestRuns, StatusNamesAndRefusals)
          "went into a folder's name, not the last name",
          Korvane("-cue2raw -fix -nobumper in.cue out.d/clip",
                  {{"in.cue", sheet}, {"in.bin", bin}, {"out.d/k", ""}})
-             .Exits(0, tracks, {{"out.d/clip01.raw", one}, {"out.d/clip02.raw", two}})},
+             .Exits(0, "written.\n\n", {{"out.d/clip01.raw", one}, {"out.d/clip02.raw", two}})},
         {"a name ending in '/' is no destination",
-         Korvane("-raw2mpg in.raw outdir/", rawIn).Exits(1, folder("outdir/"))},
-        {"a folder is no destination",
-         Korvane("-mpg2dat a.mpg taken.dat", {{"a.mpg", blocks}, {"taken.dat/keep", ""}})
-             .Exits(1, folder("taken.dat"))},
+         Korvane("-raw2mpg in.raw outdir/", rawIn).Exits(1, "outdir/" + folder)},
         {"a sheet's destination ending in '/'",
-         Korvane("-cue2raw in.cue o/", image).Exits(1, folder("o/"))},
+         Korvane("-cue2raw in.cue o/", image).Exits(1, "o/" + folder)},
         {"a later record's destination is a folder: refused before the first is written",
          Korvane("-cue2raw in.cue o", {{"in.cue", sheet}, {"in.bin", bin}, {"o02.raw/keep", ""}})
-             .Exits(1, folder("o02.raw"))},
+             .Exits(1, "o02.raw" + folder)},
         {"raw2mpg on a plain stream",
-         refused("-raw2mpg a.mpg o", mpg, rawTrack, stream, "-mpg2mpg" + mounted)},
-        {"raw2dat on a plain stream",
-         refused("-raw2dat a.mpg o", mpg, rawTrack, stream, "-mpg2dat" + mounted)},
+         Korvane("-raw2mpg a.mpg o", mpg)
+             .Exits(1, "a.mpg is not a BIN or raw track of 2352-byte sectors: " + stream)},
         {"dat2mpg on a header in front of a plain stream (a .dat copied off a mounted disc)",
-         refused("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}}, dat, stream,
-                 "-mpg2mpg" + mounted)},
+         Korvane("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}})
+             .Exits(1, "in.dat is not a .dat of 2352-byte sectors: " + stream)},
         {"cif2mpg on a raw track",
-         refused("-cif2mpg disc.bin o", binIn, cif, rawTrack, "-raw2mpg.\n")},
-        {"cif2mpg on a plain stream, -r changing nothing for it",
-         refused("-cif2mpg -r2352 a.mpg o", mpg, cif, stream, "-mpg2mpg" + mounted)},
-        {"mpg2mpg on a raw track",
-         refused("-mpg2mpg disc.bin o", binIn, stream, rawTrack, "-raw2mpg.\n")},
-        {"mpg2dat on a .dat", refused("-mpg2dat in.dat o", {{"in.dat", DatFile(raw)}}, stream, dat,
-                                      "-dat2mpg, then -mpg2dat.\n")},
+         Korvane("-cif2mpg in.raw o", rawIn)
+             .Exits(1, "in.raw is not a .cif image of 2332-byte sectors: it looks like a BIN or "
+                       "raw track of 2352-byte sectors; use -raw2mpg.\n")},
+        {"mpg2dat on a .dat",
+         Korvane("-mpg2dat in.dat o", {{"in.dat", DatFile(raw)}})
+             .Exits(1, "in.dat is not a plain MPEG stream: it looks like a .dat of 2352-byte "
+                       "sectors; use -dat2mpg, then -mpg2dat.\n")},
         {"a raw track whose first sector lost its sync (scratched, badly ripped) is let through",
          Korvane("-raw2mpg in.raw o", {{"in.raw", Placed(raw, {{0, std::string(12, '\0')}})}})
              .Exits(0, "\xFE completed. o.mpg written.\n", {{"o.mpg", blocks}})},
