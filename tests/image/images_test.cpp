@@ -129,6 +129,10 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
         {"bad-index-at-index-1", "an INDEX of track 3 at or before index 1 or the INDEX before it"},
         {"bad-index-past-end", "an INDEX of track 3 at or past the track's end"},
         {"bad-file-in-data-track", "an audio FILE in data track 2"},
+        {"bad-pregap-after-data", "a PREGAP after the data of track 2"},
+        {"bad-nul-in-name", "a file name holding a NUL byte (\\000), which no file name can hold"},
+        {"bad-point-zero", "[Entry 4] Point 0, neither a track (1 to 99) nor a pointer (0xa0 to "
+                           "0xff)"},
         {"bad-fifo", "data from a FIFO, which can't be read twice"},
         {"bad-standard-input", "data from standard input (\"-\")"},
         {"bad-data-file-missing",

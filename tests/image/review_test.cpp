@@ -1,4 +1,5 @@
-// Faults found by reading real and hostile images of the other formats.
+// Faults found by reading real and hostile images of the other formats: a long sheet read in
+// quadratic time, sector modes taken from a sheet that is wrong about them.
 
 #include "harness.h"
 
@@ -13,22 +14,12 @@ std::string Bin()
            DatSectors(MpegBlocks(3)).substr(30 * kRaw);
 }
 
-// A TOC of the disc with `track2` as the second track's statements.
-std::string Toc(const std::string& header, const std::string& track2)
-{
-    return "CD_ROM_XA\n" + header + "TRACK MODE2_RAW\nDATAFILE \"d.bin\" #0 00:00:02\n" +
-           "TRACK MODE2_RAW\n" + track2;
-}
-
 } // namespace
 
 TEST(ReviewedImages, HostileSheetsAndWrongModes)
 {
     const std::vector<DiscTrack> tracks = SplitDisc(Bin(), {{0, 0}, {2, 4}});
     const std::string bin = Bin(), ccd = CcdSheet(tracks),
-                      toc = "f.toc is not a valid cdrdao TOC "
-                            "image: ",
-                      track2 = "DATAFILE \"d.bin\" #4704 00:00:05\nSTART 00:00:02\n",
                       verified = "\xFE Verify Track 2: 3 sectors checked, 0 damaged.\n";
     std::string strings, nrg = NrgDao(tracks, true);
     for (int i = 0; i < 300000; ++i)
@@ -39,26 +30,11 @@ TEST(ReviewedImages, HostileSheetsAndWrongModes)
     ExpectAll({
         {"each string counted its line from the sheet's start: 900 kB of strings took minutes",
          Korvane("-cue2mpg -track2 f.toc o",
-                 {{"f.toc", Toc("CD_TEXT { " + strings + "}\n", track2)}, {"d.bin", bin}})
-             .Exits(0, "\xFE completed. Track(s) written.\n\n", stream)},
-        {"a PREGAP after the track's data made that data part of the gap",
-         Korvane("-cue2mpg f.toc o",
-                 {{"f.toc", Toc("", "DATAFILE \"d.bin\" #4704 00:00:02\nPREGAP 00:00:02\n"
-                                    "DATAFILE \"d.bin\" #9408 00:00:03\n")},
+                 {{"f.toc", "CD_ROM_XA\nCD_TEXT { " + strings +
+                                "}\nTRACK MODE2_RAW\nDATAFILE \"d.bin\" #0 00:00:02\nTRACK "
+                                "MODE2_RAW\nDATAFILE \"d.bin\" #4704 00:00:05\nSTART 00:00:02\n"},
                   {"d.bin", bin}})
-             .Exits(1, toc + "a PREGAP after the data of track 2.\n\n")},
-        {"a NUL in a file name cut the name short and another file was read",
-         Korvane(
-             "-cue2mpg f.toc o",
-             {{"f.toc", Toc("", ReplaceAll(track2, "d.bin", "d.bin\\000.old"))}, {"d.bin", bin}})
-             .Exits(1, toc + "a file name holding a NUL byte (\\000), which no file name can "
-                             "hold.\n\n")},
-        {"an entry whose point is no track was passed over: its track went to the one before",
-         Korvane("-cue2mpg f.ccd o", {{"f.ccd", ReplaceAll(ccd.substr(0, ccd.find("[TRACK 1]")),
-                                                           "Point=0x02", "Point=0x00")},
-                                      {"f.img", bin}})
-             .Exits(1, "f.ccd is not a valid CloneCD image: [Entry 4] Point 0, neither a track "
-                       "(1 to 99) nor a pointer (0xa0 to 0xff).\n\n")},
+             .Exits(0, "\xFE completed. Track(s) written.\n\n", stream)},
         {"-verify held Mode 2 sectors to a CloneCD MODE=1 and found every one damaged",
          Korvane("-verify -cue2mpg -track2 f.ccd o",
                  {{"f.ccd", ReplaceAll(ccd, "MODE=2", "MODE=1")}, {"f.img", bin}})
