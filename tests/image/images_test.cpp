@@ -1,6 +1,5 @@
-// The other disc image formats (cdrdao TOC, Nero NRG, CloneCD CCD), built by the test generator
-// from one small disc: the table each reader prints, the same extraction as from the CUE image,
-// the data files found the way sheets written on Windows name them, and what is refused.
+// The disc image formats (CUE, cdrdao TOC, Nero NRG, CloneCD CCD) as users and authoring tools
+// write them: the table each reader prints, the console of the three methods, what is refused.
 
 #include <filesystem>
 #include <tuple>
@@ -25,11 +24,12 @@ const std::string kFixtures = std::string(KORVANE_FIXTURES) + "/../image/fixture
                   kCue = ReadFile(kFixtures + "windows-path.cue");
 
 // The table each reader prints of records of `size` bytes (the disc position in sectors, start and
-// end offset of each in turn), by default those of the CUE image, their bytes from `base` on.
+// end offset of each in turn), by default those of Bin(), their bytes from `base` on.
 std::string Table(long size, long base = 0, std::vector<long> rows = {})
 {
     const long cuts[] = {0, 2, 4, 7, 9, 12};
-    for (int i = 0; i < 5 && rows.size() < 15; ++i)
+    const bool fill = rows.empty();
+    for (int i = 0; i < 5 && fill; ++i)
         rows.insert(rows.end(), {cuts[i], base + cuts[i] * size, base + cuts[i + 1] * size});
     std::string t =
         "\n Track #     mm:ss.ff     Sector Size          LBA Start        LBA End    \n";
@@ -44,23 +44,178 @@ std::string Table(long size, long base = 0, std::vector<long> rows = {})
     return t + "\n";
 }
 
+const std::string kTrack = "\xFE                 Track ",
+                  kClosed = "\xFE completed. Track(s) written.\n\n",
+                  kIncomplete =
+                      "CUE file is incomplete and is missing the necessary track information.\n\n";
+
+Files Beside(const std::string& sheet, const std::string& bin)
+{
+    return {{"f.cue", sheet}, {"fixture.bin", bin}};
+}
+
+// Track 1 (2 sectors, no stream), then track 2: a pregap of 2 sectors and 3 MPEG sectors with a
+// sound (zero) EDC, so that -verify finds nothing wrong with them (a .dat opens with 30 empty
+// sectors).
+std::string VerifiableBin()
+{
+    return RawSectors(Filler(2 * kPack, 3)) + RawSectors(std::string(2 * kPack, '\0'), 2) +
+           DatSectors(MpegBlocks(3)).substr(30 * kRaw);
+}
+
 } // namespace
+
+// A data track, a pregap without a pack and four packs, through each method's console; the sheet
+// in a folder, a tab and blanks in a row in its quoted BIN name read as one blank, its lines
+// ending in CR, CR LF and LF, blank lines at its end.
+TEST(CueSheet, OneSheetThroughEachMethod)
+{
+    const std::string sheet = "FILE \"MY\t  VIDEO.BIN\" BINARY\r  TRACK 01 MODE2/2352\r\n    INDEX "
+                              "01 00:00:00\n  TRACK 02 MODE2/2352\r    INDEX 00 00:00:03\r\n    "
+                              "INDEX 01 00:00:06\n \t\r\n\r\n",
+                      three = Table(kRaw, 0, {0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520}),
+                      w1 = kTrack + "1 -> writing...\r", w2 = kTrack + "2 -> writing...\r",
+                      image = std::string(6 * kRaw, '\0') + RawSectors(MpegBlocks(4), 6),
+                      one = image.substr(7056, 7056), two = image.substr(14112);
+    const struct {
+        std::string method, kind, said;
+        Files outputs;
+    } methods[] = {
+        {"raw",
+         "RAW image",
+         three + w1 + w2 + "\n" + kClosed,
+         {{"o01.raw", one}, {"o02.raw", two}}},
+        {"dat",
+         "VCD DAT",
+         three + "\xFE                 -> searching \r" + w1 + w2 + kClosed,
+         {{"o01.dat", DatFile(one)}, {"o02.dat", DatFile(two)}}},
+        {"mpg",
+         "MPEG",
+         three + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" + w2 + kClosed,
+         {{"o01.mpg", ""}, {"o02.mpg", MpegBlocks(4)}}}};
+    for (const auto& [m, kind, said, outputs] : methods)
+        Expect(Korvane("-cue2" + m + " s/f.cue o." + m,
+                       {{"s/f.cue", sheet}, {"s/MY VIDEO.BIN", image}})
+                   .Exits(0,
+                          BannerText() + "\nCUE source --> s/f.cue\n" + kind +
+                              " destination --> o." + m + "\nExtraction method --> cue2" + m +
+                              "\n" + said,
+                          outputs));
+}
+
+TEST(CueSheet, TablesAndRefusals)
+{
+    const std::string x = Sheet("fixture.bin", {"00:00:00", "00:00:03", "00:00:06"}),
+                      image = RawSectors(MpegBlocks(10)),
+                      three = Table(kRaw, 0, {0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520}),
+                      warning = "\n** BIN size does not match size expected in CUE file. **\n\n",
+                      z = Filler(800 * kRaw + 100),
+                      usual = Sheet("fixture.bin", {"00:00:00", "00:10:38"}),
+                      closed = kTrack + "1 -> writing...\r\n" + kClosed,
+                      data = MpegBlocks(5).substr(0, 5 * 2048),
+                      mode1 =
+                          "FILE fixture.bin BINARY\n  TRACK 01 MODE1/2352\n  INDEX 01 00:00:01\n",
+                      limit = ReadFile(std::string(KORVANE_FIXTURES) + "/bad-99-records.cue");
+    const auto padded = [&](size_t size) { return x + std::string(size - x.size(), ' '); };
+    std::vector<Case> table{
+        {"the BIN given as the destination under another name",
+         Korvane("-track02 -cue2raw f.cue ./fixture.bin", Beside(x, image))
+             .Exits(1, "./fixture.bin is the same file as fixture.bin; writing it would destroy "
+                       "the input.\n\n")},
+        {"a track file that cannot be created is reported, the others still tried; status 1",
+         Korvane("-cue2raw f.cue none/o.raw", Beside(x, image))
+             .Exits(1, three +
+                           "\xFE ERROR: could not write Track 1       \n\xFE ERROR: could "
+                           "not write Track 2       \n\n" +
+                           kClosed)},
+        {"cue2dat refuses a BIN without a stream before it writes",
+         Korvane("-cue2dat f.cue o.dat", Beside(x, std::string(10 * kRaw, '\0')))
+             .Exits(1, three + "\xFE                 -> searching \r\n\nCould not find MPEG "
+                               "stream in BIN file.\n")},
+        {"a negative track number",
+         Korvane("-track-1 -cue2mpg f.cue o.mpg", Beside(x, image))
+             .Exits(1, "- Selected track #-1\n" + three + "\xFE Track -1 does not exist.\n\n")},
+        {"a BIN that ends in a partial sector: a warning, the partial sector left out",
+         Korvane("-cue2raw f.cue o.raw", Beside(usual, z))
+             .Exits(0, warning + Table(kRaw, 0, {0, 0, 1853376, 788, 1853376, 1881600}) + closed,
+                    {{"o.raw", z.substr(1853376, 28224)}})},
+        {"a BIN shorter than the sheet: a warning, the track clipped to the BIN's end",
+         Korvane("-cue2raw f.cue o.raw", Beside(usual, z.substr(0, 700 * kRaw)))
+             .Exits(0, warning + Table(kRaw, 0, {0, 0, 1646400, 788, 1646400, 1646400}) + closed,
+                    {{"o.raw", ""}})},
+        {"cue2mpg on Mode 1: 2048 bytes from byte 16 of each sector, -fix off",
+         Korvane("-cue2mpg f.cue o.mpg",
+                 Beside(mode1, std::string(kRaw, '\0') + RawSectors(data, 0, 1)))
+             .Exits(0,
+                    "- Mode 1 detected: -fix option automatically disabled.\n- User defined read "
+                    "sector size: 2352 bytes\n- User defined write sector size: 2048 bytes\n" +
+                        Table(kRaw, 0, {1, 2352, 0, 75, 2352, 14112}) + kTrack +
+                        "1 -> searching \r" + kTrack + "1 -> writing...\r" + kClosed,
+                    {{"o.mpg", data}})},
+        {"the other methods refuse Mode 1",
+         Korvane("-cue2raw f.cue o.raw", Beside(mode1, RawSectors(data, 0, 1)))
+             .Exits(1, "\nThere are no plans to support Mode 1 images. *True* VCDs are burned as "
+                       "Mode 2.\nIf you still wish to extract the MPEG stream from the Mode 1 "
+                       "image,\ntry the -cue2mpg option instead.\nNOTE: Mode 1 support in "
+                       "-cue2mpg not fully tested.\n")},
+        {"98 records fit, the last one reaches the BIN's end",
+         Korvane("-track97 -cue2mpg f.cue o.mpg",
+                 Beside(limit.substr(0, limit.rfind("INDEX")), RawSectors(MpegBlocks(100))))
+             .Exits(0, kClosed, {{"o.mpg", MpegBlocks(100).substr(97 * kPack)}})},
+        {"an empty sheet is none of the images",
+         Korvane("-cue2mpg f.cue o", Beside("", image))
+             .Exits(1, "f.cue is none of the images Korvane reads (a CUE sheet, a cdrdao TOC "
+                       "sheet, a Nero NRG image or a CloneCD CCD sheet).\n\n")},
+        {"a BIN name too long to exist",
+         Korvane("-cue2raw f.cue o", Beside("FILE " + std::string(5000, 'W') + " BINARY\n", image))
+             .Exits(1, std::string(5000, 'w') + "\"\n")},
+        {"a sheet of 1 MiB is still a sheet",
+         Korvane("-track02 -cue2mpg f.cue o.mpg", Beside(padded(1 << 20), image))
+             .Exits(0, kClosed, {{"o.mpg", MpegBlocks(10).substr(6 * kPack)}})},
+        {"a sheet of 1 MiB + 1 read whole, however large",
+         Korvane("-cue2mpg f.cue o", Beside(padded((1 << 20) + 1), image))
+             .Exits(1,
+                    "f.cue is larger than 1 MiB; Korvane reads sheets of up to 1 MiB only.\n\n")},
+        {"a /dev/zero sheet grew by 50 MB a second until std::bad_alloc",
+         Korvane("-cue2mpg f.cue o")
+             .Given("ln -s /dev/zero f.cue")
+             .Exits(1, "f.cue is not a regular file; Korvane reads sheets from regular files "
+                       "only.\n\n")},
+        {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
+        {"an INDEX far beyond the BIN's end leaves its track empty",
+         Korvane("-cue2raw f.cue o",
+                 Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))
+             .Exits(0, kClosed, {{"o01.raw", image.substr(kRaw)}, {"o02.raw", ""}})}};
+    const Files refusals{
+        {"bad-no-file", "Error in CUE file!  Missing FILE information.\n\n"},
+        {"bad-99-records", "Total tracks over 98.  Possible error in CUE file.\n\n"},
+        {"bad-second-bin", "missing (track 2).bin could not be opened or accessed.\nThe filename "
+                           "specified inside the CUE file could be wrong\n\nTried, in order: "
+                           "\"Missing (Track 2).bin\", \"missing (track 2).bin\"\n"}};
+    for (const auto& fixture : std::filesystem::directory_iterator(KORVANE_FIXTURES)) {
+        const std::string name = fixture.path().stem().string(); // the fault it carries
+        table.push_back(
+            {name, Korvane("-cue2mpg f.cue o.mpg", Beside(ReadFile(fixture.path().string()), image))
+                       .Exits(1, refusals.count(name) ? refusals.at(name) : kIncomplete)});
+    }
+    ExpectAll(table);
+}
 
 TEST(Images, EveryFormatGivesTheCueImagesRecordsAndOutputs)
 {
     const std::vector<DiscTrack> t = Tracks();
-    const std::string bin = Bin(), raw = Table(kRaw), track = "\xFE                 Track ",
+    const std::string bin = Bin(), raw = Table(kRaw),
                       tao = Table(
                           kRaw, 0,
                           {0, 0, 4704, 2, 0, 0, 152, 4704, 11760, 155, 0, 0, 305, 11760, 18816});
     std::string progress;
     for (const char* step : {"1 -> searching ", "2 -> searching ", "2 -> writing...",
                              "3 -> searching ", "4 -> searching ", "4 -> writing..."})
-        progress += track + step + "\r";
+        progress += kTrack + step + "\r";
     const auto cueImage = [&](const char* fault, const std::string& source, const Files& inputs,
                               const std::string& table) {
         return Case{fault, Korvane("-cue2mpg " + source + " o", inputs)
-                               .Exits(0, table + progress + "\xFE completed. Track(s) written.\n\n",
+                               .Exits(0, table + progress + kClosed,
                                       {{"o01.mpg", ""},
                                        {"o02.mpg", MpegBlocks(3)},
                                        {"o03.mpg", ""},
@@ -216,10 +371,35 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
         runs.push_back(
             {fault, Korvane("-cue2mpg f.nrg o", {{"f.nrg", patch(image, id, at, bytes)}})
                         .Exits(1, "f.nrg is not a valid Nero NRG image: " + said + ".\n\n")});
-    runs.push_back(
-        {"binary junk is none of the formats",
-         Korvane("-cue2raw f.cue o", {{"f.cue", Filler(3000, 3)}})
-             .Exits(1, "f.cue is none of the images Korvane reads (a CUE sheet, a cdrdao "
-                       "TOC sheet, a Nero NRG image or a CloneCD CCD sheet).\n\n")});
     ExpectAll(runs);
+}
+
+// Faults found by reading real and hostile images: a long sheet read in quadratic time, sector
+// modes taken from a sheet that is wrong about them.
+TEST(ReviewedImages, HostileSheetsAndWrongModes)
+{
+    const std::vector<DiscTrack> tracks = SplitDisc(VerifiableBin(), {{0, 0}, {2, 4}});
+    const std::string bin = VerifiableBin(), ccd = CcdSheet(tracks),
+                      verified = "\xFE Verify Track 2: 3 sectors checked, 0 damaged.\n";
+    std::string strings, nrg = NrgDao(tracks, true);
+    for (int i = 0; i < 300000; ++i)
+        strings += "\"\" ";
+    for (size_t t = 0; t < tracks.size(); ++t) // every track's mode code 0 (Mode 1), size 2352
+        nrg[nrg.rfind("DAOX") + 8 + 22 + t * 42 + 14] = '\0';
+    const Files stream{{"o.mpg", MpegBlocks(3)}};
+    ExpectAll({
+        {"each string counted its line from the sheet's start: 900 kB of strings took minutes",
+         Korvane("-cue2mpg -track2 f.toc o",
+                 {{"f.toc", "CD_ROM_XA\nCD_TEXT { " + strings +
+                                "}\nTRACK MODE2_RAW\nDATAFILE \"d.bin\" #0 00:00:02\nTRACK "
+                                "MODE2_RAW\nDATAFILE \"d.bin\" #4704 00:00:05\nSTART 00:00:02\n"},
+                  {"d.bin", bin}})
+             .Exits(0, kClosed, stream)},
+        {"-verify held Mode 2 sectors to a CloneCD MODE=1 and found every one damaged",
+         Korvane("-verify -cue2mpg -track2 f.ccd o",
+                 {{"f.ccd", ReplaceAll(ccd, "MODE=2", "MODE=1")}, {"f.img", bin}})
+             .Exits(0, verified, stream)},
+        {"-verify held Mode 2 sectors to a Nero Mode 1 code beside a 2352-byte size",
+         Korvane("-verify -cue2mpg -track2 f.nrg o", {{"f.nrg", nrg}}).Exits(0, verified, stream)},
+    });
 }
