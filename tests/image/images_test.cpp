@@ -49,6 +49,8 @@ const std::string kTrack = "\xFE                 Track ",
                   kIncomplete =
                       "CUE file is incomplete and is missing the necessary track information.\n\n";
 
+const std::string kThree = Table(kRaw, 0, {0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520});
+
 Files Beside(const std::string& sheet, const std::string& bin)
 {
     return {{"f.cue", sheet}, {"fixture.bin", bin}};
@@ -73,17 +75,16 @@ TEST(CueSheet, OneSheetThroughEachMethod)
     const std::string sheet = "FILE \"MY\t  VIDEO.BIN\" BINARY\r  TRACK 01 MODE2/2352\r\n    INDEX "
                               "01 00:00:00\n  TRACK 02 MODE2/2352\r    INDEX 00 00:00:03\r\n    "
                               "INDEX 01 00:00:06\n \t\r\n\r\n",
-                      three = Table(kRaw, 0, {0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520}),
                       w1 = kTrack + "1 -> writing...\r", w2 = kTrack + "2 -> writing...\r",
                       image = std::string(6 * kRaw, '\0') + RawSectors(MpegBlocks(4), 6),
                       one = image.substr(7056, 7056), two = image.substr(14112);
     const std::tuple<std::string, std::string, Files> methods[] = {
-        {"raw", three + w1 + w2 + "\n" + kClosed, {{"o01.raw", one}, {"o02.raw", two}}},
+        {"raw", kThree + w1 + w2 + "\n" + kClosed, {{"o01.raw", one}, {"o02.raw", two}}},
         {"dat",
-         three + "\xFE                 -> searching \r" + w1 + w2 + kClosed,
+         kThree + "\xFE                 -> searching \r" + w1 + w2 + kClosed,
          {{"o01.dat", DatFile(one)}, {"o02.dat", DatFile(two)}}},
         {"mpg",
-         three + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" + w2 + kClosed,
+         kThree + kTrack + "1 -> searching \r" + kTrack + "2 -> searching \r" + w2 + kClosed,
          {{"o01.mpg", ""}, {"o02.mpg", MpegBlocks(4)}}}};
     for (const auto& [m, said, outputs] : methods)
         Expect(Korvane("-cue2" + m + " s/f.cue o." + m,
@@ -95,7 +96,6 @@ TEST(CueSheet, TablesAndRefusals)
 {
     const std::string x = Sheet("fixture.bin", {"00:00:00", "00:00:03", "00:00:06"}),
                       image = RawSectors(MpegBlocks(10)),
-                      three = Table(kRaw, 0, {0, 0, 7056, 3, 7056, 14112, 6, 14112, 23520}),
                       warning = "\n** BIN size does not match size expected in CUE file. **\n\n",
                       z = Filler(800 * kRaw + 100),
                       usual = Sheet("fixture.bin", {"00:00:00", "00:10:38"}),
@@ -112,17 +112,17 @@ TEST(CueSheet, TablesAndRefusals)
                        "the input.\n\n")},
         {"a track file that cannot be created is reported, the others still tried; status 1",
          Korvane("-cue2raw f.cue none/o.raw", Beside(x, image))
-             .Exits(1, three +
+             .Exits(1, kThree +
                            "\xFE ERROR: could not write Track 1       \n\xFE ERROR: could "
                            "not write Track 2       \n\n" +
                            kClosed)},
         {"cue2dat refuses a BIN without a stream before it writes",
          Korvane("-cue2dat f.cue o.dat", Beside(x, std::string(10 * kRaw, '\0')))
-             .Exits(1, three + "\xFE                 -> searching \r\n\nCould not find MPEG "
-                               "stream in BIN file.\n")},
+             .Exits(1, kThree + "\xFE                 -> searching \r\n\nCould not find MPEG "
+                                "stream in BIN file.\n")},
         {"a negative track number",
          Korvane("-track-1 -cue2mpg f.cue o.mpg", Beside(x, image))
-             .Exits(1, "- Selected track #-1\n" + three + "\xFE Track -1 does not exist.\n\n")},
+             .Exits(1, "- Selected track #-1\n" + kThree + "\xFE Track -1 does not exist.\n\n")},
         {"a BIN that ends in a partial sector: a warning, the partial sector left out",
          Korvane("-cue2raw f.cue o.raw", Beside(usual, z))
              .Exits(0, warning + Table(kRaw, 0, {0, 0, 1853376, 788, 1853376, 1881600}) + closed,
@@ -169,7 +169,6 @@ TEST(CueSheet, TablesAndRefusals)
              .Given("ln -s /dev/zero f.cue")
              .Exits(1, "f.cue is not a regular file; Korvane reads sheets from regular files "
                        "only.\n\n")},
-        {"a folder is no sheet", Korvane("-cue2mpg f.cue o").Given("mkdir f.cue").Exits(1, "")},
         {"an INDEX far beyond the BIN's end leaves its track empty",
          Korvane("-cue2raw f.cue o",
                  Beside(Sheet("fixture.bin", {"00:00:00", "00:00:01", "99999:00:00"}), image))
@@ -312,13 +311,10 @@ TEST(Images, MalformedImagesAreRefusedBeforeAnyOutput)
         {"bad-bin-name-case",
          Korvane("-cue2mpg s/f.cue o",
                  {{"s/f.cue", kCue}, {"s/DISC.BIN", bin}, {"s/disc.bin", bin}})
-             .Exits(1, "c:/vcd/rips/disc.bin could not be opened or accessed.\nThe "
-                       "filename specified inside the CUE file could be wrong\n\nSeveral "
-                       "files in s/ differ from Disc.Bin only in letter case; none was "
-                       "taken: DISC.BIN disc.bin\nTried, in order: "
-                       "\"C:\\VCD\\Rips\\Disc.Bin\", \"c:/vcd/rips/disc.bin\", "
-                       "\"s/C:\\VCD\\Rips\\Disc.Bin\", \"s/c:/vcd/rips/disc.bin\", "
-                       "\"s/Disc.Bin\"\n")});
+             .Exits(1, "Several files in s/ differ from Disc.Bin only in letter case; none was "
+                       "taken: DISC.BIN disc.bin\nTried, in order: \"C:\\VCD\\Rips\\Disc.Bin\", "
+                       "\"c:/vcd/rips/disc.bin\", \"s/C:\\VCD\\Rips\\Disc.Bin\", "
+                       "\"s/c:/vcd/rips/disc.bin\", \"s/Disc.Bin\"\n")});
     // Nero images carry their faults in binary chunks: each is a good image with `bytes` written
     // `at` bytes into the payload of its last chunk `id`.
     const std::string v1 = NrgDao(Tracks(), false), v2 = NrgDao(Tracks(), true),
