@@ -40,6 +40,5 @@ TEST(SectorLayout, FastEdcAgreesWithBytewise)
         EXPECT_EQ(ContinueEdc(from, bytes.data(), length),
                   ContinueEdcBytewise(from, bytes.data(), length))
             << length;
-        EXPECT_EQ(ComputeEdc(bytes.data(), length), ContinueEdcBytewise(0, bytes.data(), length));
     }
 }
