@@ -115,9 +115,6 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
     const std::vector<Case> cases{
         {"a fault missed, or reported away from its payload in the stream",
          Korvane("-raw2mpg in.raw o", raw).Exits(2, mpg + Report(head, 0, MpegBytes))},
-        {"a .dat's sectors numbered from its header, not after it",
-         Korvane("-dat2mpg in.dat o", {{"in.dat", DatFile(track)}})
-             .Exits(2, mpg + Report(head, 0, MpegBytes))},
         {"whole sectors copied: the byte range past the DAT header",
          Korvane("-raw2dat in.raw o", raw)
              .Exits(2, "\xFE completed. o.dat written.\n" +
@@ -145,11 +142,6 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
          Korvane("-cue2mpg in.cue o",
                  Image("MODE1/2352", RawSectors(mode1Stream, 0, 1), {"00:00:00"}))
              .Exits(0, "\xFE Verify Track 1: 23 sectors checked, 0 damaged.\n")},
-        {"2048-byte user data checked for a header",
-         Korvane("-cue2mpg in.cue o",
-                 Image("MODE1/2048", mode1Stream.substr(0, 20 * 2048), {"00:00:00"}))
-             .Exits(0, "\xFE Verify Track 1: 2048-byte sectors hold no header or EDC; nothing "
-                       "to check.\n")},
         {"a plain stream checked for sectors",
          Korvane("-mpg2dat in.mpg o", {{"in.mpg", mode1Stream}})
              .Exits(0, "\xFE Verify: a plain MPEG stream has no sectors; nothing to check.\n")},
@@ -163,13 +155,6 @@ TEST(Verify, DamagedSectorsOfRealAndHeaderlessImages)
                  {{"in.nrg", NrgDao(SplitDisc(nrgBin, {{0, 0}, {300, 450}}), true, 2336)}})
              .Exits(2,
                     "1 damaged.\n  00:10:00 (sector 750): bad EDC; output bytes 278880-281203\n")},
-        {"an audio track's sectors all reported as 'no sync'",
-         Korvane("-track1 -cue2raw in.toc o",
-                 {{"in.toc", "CD_ROM_XA\nTRACK MODE2_RAW\nDATAFILE \"t.bin\"\n"
-                             "TRACK AUDIO\nFILE \"a.bin\" 0\n"},
-                  {"t.bin", kTrack},
-                  {"a.bin", Filler(20 * kRaw)}})
-             .Exits(0, "Track 1: audio sectors carry no header or EDC; nothing to check.\n")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
