@@ -33,9 +33,6 @@ TEST(HonestRuns, StatusNamesAndRefusals)
         {"a later record's destination is a folder: refused before the first is written",
          Korvane("-cue2raw in.cue o", {{"in.cue", sheet}, {"in.bin", bin}, {"o02.raw/keep", ""}})
              .Exits(1, "o02.raw" + folder)},
-        {"raw2mpg on a plain stream",
-         Korvane("-raw2mpg a.mpg o", mpg)
-             .Exits(1, "a.mpg is not a BIN or raw track of 2352-byte sectors: " + stream)},
         {"dat2mpg on a header in front of a plain stream (a .dat copied off a mounted disc)",
          Korvane("-dat2mpg in.dat o", {{"in.dat", DatFile("") + blocks}})
              .Exits(1, "in.dat is not a .dat of 2352-byte sectors: " + stream)},
