@@ -129,8 +129,9 @@ void Expect(const Golden& g)
         want.push_back(name);
     }
     EXPECT_EQ(names, want);
-    if (!g.check.empty())
+    if (!g.check.empty()) { // braces: EXPECT_EQ hides an if-else
         EXPECT_EQ(Run(g.check, {}, dir.path()).status, 0) << g.check;
+    }
 }
 
 void ExpectAll(const std::vector<Case>& table)
