@@ -15,11 +15,7 @@ TempDir::TempDir() : path_((fs::temp_directory_path() / "korvane-test-XXXXXX").s
         throw std::runtime_error("mkdtemp failed");
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
+TempDir::~TempDir() { fs::remove_all(path_, std::error_code() = {}); }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to)
 {
@@ -32,23 +28,29 @@ namespace {
 
 std::string Quoted(const std::string& word) { return "'" + ReplaceAll(word, "'", "'\\''") + "'"; }
 
+std::string Words(const std::vector<std::string>& args)
+{
+    std::string words;
+    for (const std::string& arg : args)
+        words += " " + Quoted(arg);
+    return words;
+}
+
 // Runs `program` (shell words) in `cwd` with standard input empty and both outputs read.
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::string& cwd)
 {
-    std::string command = "exec </dev/null 2>&1; cd " + Quoted(cwd) + " && " + program;
-    for (const std::string& arg : args)
-        command += " " + Quoted(arg);
+    const std::string command =
+        "exec </dev/null 2>&1; cd " + Quoted(cwd) + " && " + program + Words(args);
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         throw std::runtime_error("popen failed");
-    RunResult result;
+    std::string out;
     char chunk[65536];
     for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        result.out.append(chunk, n);
+        out.append(chunk, n);
     const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 } // namespace
@@ -62,10 +64,9 @@ RunResult RunKorvane(const std::vector<std::string>& args, const std::string& cw
 RunResult RunOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
                         const std::string& locale)
 {
-    std::string command = "stty -onlcr && exec " + Quoted(KORVANE_BIN);
-    for (const std::string& arg : args)
-        command += " " + Quoted(arg);
-    return Run("LC_ALL=" + Quoted(locale) + " script -qec " + Quoted(command), {"/dev/null"}, cwd);
+    return Run("LC_ALL=" + Quoted(locale) + " script -qec " +
+                   Quoted("stty -onlcr && exec " + Quoted(KORVANE_BIN) + Words(args)),
+               {"/dev/null"}, cwd);
 }
 
 std::string WithoutProgress(std::string text)
@@ -105,9 +106,7 @@ const std::string kAnyBytes("\0any", 4);
 void Expect(const Golden& g)
 {
     TempDir dir;
-    std::string what = "korvane";
-    for (const std::string& arg : g.args)
-        what += " " + arg;
+    const std::string what = "korvane" + Words(g.args);
     SCOPED_TRACE(what);
     for (const auto& [name, bytes] : g.inputs) {
         fs::create_directories(fs::path(dir / name).parent_path());
@@ -130,7 +129,7 @@ void Expect(const Golden& g)
         want.push_back(name);
     }
     EXPECT_EQ(names, want);
-    if (!g.check.empty()) {
+    if (!g.check.empty()) { // braces: EXPECT_EQ hides an if-else
         EXPECT_EQ(Run(g.check, {}, dir.path()).status, 0) << g.check;
     }
 }

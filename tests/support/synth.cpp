@@ -42,12 +42,13 @@ std::string Wrap(const std::string& payload, size_t size, Head head, Tail tail)
 
 // Sync, the address of `frame` (CD addresses count the 2-second lead-in), the mode, and a Mode 2
 // sector's subheader twice.
+char Bcd(unsigned value) { return static_cast<char>(value / 10 << 4 | value % 10); }
+
 std::string Header(uint32_t frame, int mode, const std::string& subheader)
 {
-    const auto bcd = [](uint32_t v) { return static_cast<char>(v / 10 << 4 | v % 10); };
     frame += 150;
-    return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + bcd(frame / 4500) +
-           bcd(frame / 75 % 60) + bcd(frame % 75) + static_cast<char>(mode) + subheader + subheader;
+    return std::string("\0\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0", 12) + Bcd(frame / 4500) +
+           Bcd(frame / 75 % 60) + Bcd(frame % 75) + static_cast<char>(mode) + subheader + subheader;
 }
 
 const std::string kForm2Video("\x01\x01\x62\x0F", 4); // file 1, channel 1, Form 2 video
@@ -101,7 +102,7 @@ std::string Sheet(const std::string& bin, const std::vector<std::string>& starts
 std::string CifSectors(const std::string& payload)
 {
     return Wrap(
-        payload, kPack, [](unsigned) { return std::string("\x01\x01\x62\x0F\x01\x01\x62\x0F"); },
+        payload, kPack, [](unsigned) { return kForm2Video + kForm2Video; },
         [](unsigned) { return ""; });
 }
 
@@ -148,8 +149,6 @@ std::string NrgFile(const std::string& image, const std::string& chunks, bool v2
     return image + chunks + NrgChunk("END!", "") +
            (v2 ? "NER5" + BigEndian(image.size(), 8) : "NERO" + BigEndian(image.size(), 4));
 }
-
-char Bcd(unsigned value) { return static_cast<char>(value / 10 << 4 | value % 10); }
 
 // `raw` 2352-byte sectors as stored in `sector`-byte ones (2336: without sync and header).
 std::string Stored(const std::string& raw, size_t sector)
