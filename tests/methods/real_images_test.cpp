@@ -1,6 +1,7 @@
 // A real two-title Video CD made by vcdimager from ffmpeg streams: the CUE/BIN vcdimager writes,
 // the TOC images (2352- and 2336-byte sectors) and the track-at-once Nero image vcdxbuild writes
-// all give the same outputs, which hold the authored streams.
+// all give the same outputs, which hold the authored streams; cdrdao and cd-info, where they read
+// the format right, put the tracks where the CUE sheet does.
 
 #include "harness.h"
 
@@ -19,13 +20,14 @@ std::string Shell(const std::string& dir, const std::string& command)
 TEST(RealImages, EveryFormatOfOneVideoCdGivesItsStreams)
 {
     TempDir dir;
-    const RunResult missing =
-        RunKorvane({"-c", "for t in ffmpeg vcdimager vcdxgen vcdxbuild; do command -v $t "
-                          ">/dev/null || { printf $t; exit 1; }; done"},
-                   dir.path(), "/bin/sh");
+    const RunResult missing = RunKorvane(
+        {"-c", "for t in ffmpeg vcdimager vcdxgen vcdxbuild cd-info cdrdao; do command -v $t "
+               ">/dev/null || { printf $t; exit 1; }; done"},
+        dir.path(), "/bin/sh");
     if (missing.status != 0)
         GTEST_SKIP() << missing.out
-                     << " is not installed (Debian: ffmpeg, vcdimager); CI installs it";
+                     << " is not installed (Debian: ffmpeg, vcdimager, libcdio-utils, cdrdao); CI "
+                        "installs it";
     Shell(dir.path(),
           "ffmpeg -loglevel error -f lavfi -i testsrc=size=352x240:rate=29.97 -f lavfi -i "
           "sine=frequency=440 -t 2 -target ntsc-vcd a.mpg && ffmpeg -loglevel error -f lavfi -i "
@@ -55,4 +57,16 @@ TEST(RealImages, EveryFormatOfOneVideoCdGivesItsStreams)
         EXPECT_TRUE(outputs == first) << "not the CUE image's outputs";
         Shell(dir.path(), "rm -f o0?.mpg");
     }
+    // Second opinions: the tracks start where the CUE sheet's INDEX 01 lines say.
+    const std::string want = Shell(dir.path(), "awk '/INDEX 01/ { split($3, t, \":\"); "
+                                               "print (t[1] * 60 + t[2]) * 75 + t[3] }' disc.cue");
+    EXPECT_EQ(Shell(dir.path(), "cdrdao show-toc toc.toc 2>&1 | sed -n 's/.*START.*( *//p' | "
+                                "tr -d ')'"),
+              want);
+    for (const std::string image : {"--toc-file toc.toc", "--nrg-file tool.nrg"})
+        EXPECT_EQ(Shell(dir.path(), "cd-info --no-device-info --no-cddb -q " + image +
+                                        " 2>&1 | awk '$1 ~ /^[0-9]+:$/ && $4 == \"XA\" "
+                                        "{ print $3 + 0 }'"),
+                  want)
+            << image;
 }
